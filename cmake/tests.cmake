@@ -1,0 +1,99 @@
+# Test targets. Native builds run the portable suite directly; Windows builds run every test
+# program under Wine through cmake/wine-run.sh, one Wine prefix per build tree.
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+set(KESK_WINE_RUN ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
+set(KESK_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+
+# kesk_wine_test(NAME <name> TARGET <target> [DESKTOP] [TIMEOUT s] [ARGS ...])
+# Runs a GoogleTest program under Wine; the result is read from its XML report, so it is
+# the same whether or not the program ran on a virtual desktop (whose exit code is lost).
+function(kesk_wine_test)
+  cmake_parse_arguments(W "DESKTOP" "NAME;TARGET;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT W_TIMEOUT)
+    set(W_TIMEOUT 300)
+  endif()
+  set(mode)
+  if(W_DESKTOP)
+    set(mode --desktop 1024x768)
+  endif()
+  add_test(NAME ${W_NAME}
+           COMMAND ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} ${mode}
+                   --timeout ${W_TIMEOUT} --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${W_NAME}.xml
+                   -- $<TARGET_FILE:${W_TARGET}> ${W_ARGS})
+  # One Wine prefix per build tree, and each run stops its own wineserver: run them one by one.
+  set_tests_properties(${W_NAME} PROPERTIES TIMEOUT ${W_TIMEOUT} RESOURCE_LOCK wineprefix
+                       LABELS "wine")
+endfunction()
+
+# --- Portable unit tests: native, and the same sources under Wine -------------------------
+file(GLOB KESK_UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${KESK_UNIT_TEST_SOURCES})
+target_link_libraries(unit_tests PRIVATE kesk_core GTest::gtest_main GTest::gmock)
+target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(unit_tests PRIVATE
+  KESK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+  KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+
+# The fuzz corpus is replayed by every test run, with or without libFuzzer.
+file(GLOB KESK_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+
+if(NOT WIN32)
+  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit")
+  foreach(src ${KESK_FUZZ_TARGETS})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name}_replay ${src} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(${name}_replay PRIVATE kesk_core)
+    add_test(NAME ${name}_corpus COMMAND ${name}_replay ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+    set_tests_properties(${name}_corpus PROPERTIES LABELS "fuzz")
+    if(KESK_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      add_executable(${name} ${src})
+      target_link_libraries(${name} PRIVATE kesk_core)
+      target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+      target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    endif()
+  endforeach()
+else()
+  kesk_wine_test(NAME wine.unit_tests TARGET unit_tests TIMEOUT 600)
+
+  # Helper programs that the Windows-side tests start (argument recorders and the like).
+  file(GLOB KESK_HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/helpers/*.cpp)
+  set(KESK_HELPERS)
+  foreach(src ${KESK_HELPER_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE kesk_options ${KESK_WIN32_LIBS})
+    target_link_options(${name} PRIVATE -municode)
+    list(APPEND KESK_HELPERS ${name})
+  endforeach()
+
+  # Windows-side tests: real controls, real shell, real profile functions.
+  file(GLOB KESK_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+  if(KESK_WIN32_TEST_SOURCES)
+    add_executable(win32_tests ${KESK_WIN32_TEST_SOURCES})
+    target_link_libraries(win32_tests PRIVATE kesk_win32 GTest::gtest_main GTest::gmock)
+    target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(win32_tests PRIVATE
+      KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+    if(KESK_HELPERS)
+      add_dependencies(win32_tests ${KESK_HELPERS})
+    endif()
+    kesk_wine_test(NAME wine.win32_tests TARGET win32_tests DESKTOP TIMEOUT 600)
+  endif()
+
+  # Whole-program tests: KeskVLM.exe on a virtual desktop, driven from outside.
+  file(GLOB KESK_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+  if(KESK_E2E_SOURCES)
+    add_executable(e2e_tests ${KESK_E2E_SOURCES})
+    target_link_libraries(e2e_tests PRIVATE kesk_options GTest::gtest_main ${KESK_WIN32_LIBS})
+    target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    add_dependencies(e2e_tests KeskVLM)
+    target_compile_definitions(e2e_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+    kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600)
+  endif()
+endif()

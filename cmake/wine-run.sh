@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine and reports its real result.
+#
+#   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE] -- PROGRAM [ARGS...]
+#
+# - DIR is this build tree's own Wine prefix, made on first use (about 8 s).
+# - Without $DISPLAY an Xvfb server is started on a free display and stopped afterwards.
+# - --desktop runs the program inside `wine explorer /desktop=...`, the only way to get a real
+#   taskbar under Wine. explorer does not hand back the program's exit code, so with
+#   --gtest-xml the verdict comes from GoogleTest's XML report instead.
+# - Only this prefix's wineserver is stopped afterwards.
+set -u
+
+prefix="" desktop="" limit=300 xml=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --prefix) prefix=$2; shift 2 ;;
+    --desktop) desktop=$2; shift 2 ;;
+    --timeout) limit=$2; shift 2 ;;
+    --gtest-xml) xml=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ $# -ge 1 ] || { echo "wine-run: no program given" >&2; exit 2; }
+[ -n "$prefix" ] || { echo "wine-run: --prefix is required" >&2; exit 2; }
+program=$1; shift
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+xvfb_pid=""
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
+      break
+    fi
+    xvfb_pid=""
+  done
+  [ -n "${DISPLAY:-}" ] || { echo "wine-run: could not start Xvfb" >&2; exit 1; }
+fi
+
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    echo "wine-run: creating Wine prefix $prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+) 9>"$prefix.lock"
+
+# Z: is the Unix root in every Wine prefix.
+to_windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+
+args=("$@")
+if [ -n "$xml" ]; then
+  mkdir -p "$(dirname "$xml")"
+  rm -f "$xml"
+  args+=("--gtest_output=xml:$(to_windows_path "$xml")")
+fi
+
+# Windows programs find their helpers and data beside themselves.
+cd "$(dirname "$program")" || exit 1
+if [ -n "$desktop" ]; then
+  timeout -k 10 "$limit" wine explorer "/desktop=kesk$$,$desktop" "$program" "${args[@]}"
+else
+  timeout -k 10 "$limit" wine "$program" "${args[@]}"
+fi
+rc=$?
+if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+  echo "wine-run: $(basename "$program") did not finish within ${limit}s" >&2
+  exit 1
+fi
+
+if [ -n "$xml" ]; then
+  if [ ! -s "$xml" ]; then
+    echo "wine-run: $(basename "$program") left no test report (exit code $rc)" >&2
+    exit 1
+  fi
+  # The <testsuites> element carries the totals.
+  head=$(grep -m1 '<testsuites' "$xml")
+  get() { printf '%s' "$head" | sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p"; }
+  tests=$(get tests) failures=$(get failures) errors=$(get errors) disabled=$(get disabled)
+  echo "wine-run: $(basename "$program"): ${tests:-0} tests, ${failures:-?} failures, ${errors:-?} errors, ${disabled:-0} disabled"
+  [ "${tests:-0}" -gt 0 ] && [ "${failures:-1}" = 0 ] && [ "${errors:-1}" = 0 ] && exit 0
+  exit 1
+fi
+exit "$rc"

@@ -1,0 +1,41 @@
+#pragma once
+// The one way the program reads and writes INI files (the catalogue and the
+// skin). Texts are UTF-8 inside the program; the file keeps its own encoding.
+// Every call sees the file as it is on disk at that moment.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesk {
+
+class clsINIFile {
+public:
+    // Initialize: the executable's directory, "\", the application title, ".ini".
+    clsINIFile();
+
+    void setFilename(const std::string& sFilePath);
+    const std::string& filename() const noexcept { return path_; }
+
+    void setValue(const std::string& Sect, const std::string& Key, const std::string& value);
+    std::string getString(const std::string& Sect, const std::string& Key);
+    std::int32_t getLongFromHex(const std::string& Sect, const std::string& Key);
+    // Throws RuntimeError(Overflow) for a value outside the signed 32-bit range.
+    std::int32_t getInteger(const std::string& Sect, const std::string& Key);
+    void setArray(const std::string& Sect, const std::vector<std::string>& xArray);
+    void getArray(const std::string& Sect, std::vector<std::string>& xArray);
+    void deleteKey(const std::string& Sect, const std::string& Key);
+    void deleteSection(const std::string& Sect);
+    // Throws RuntimeError(FileNotFound) for a missing or unreadable file (after
+    // resetting xArray to one empty element) and RuntimeError(Overflow) past
+    // 32,767 headers.
+    void getSectionList(std::vector<std::string>& xArray);
+
+private:
+    std::int32_t hexToLong(std::string_view text);
+
+    std::string path_;
+};
+
+} // namespace kesk
