@@ -33,18 +33,24 @@ endfunction()
 
 # --- Portable unit tests: native, and the same sources under Wine -------------------------
 file(GLOB KESK_UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
-add_executable(unit_tests ${KESK_UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE kesk_core GTest::gtest_main GTest::gmock)
-target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_compile_definitions(unit_tests PRIVATE
-  KESK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
-  KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+if(KESK_UNIT_TEST_SOURCES)
+  add_executable(unit_tests ${KESK_UNIT_TEST_SOURCES})
+  target_link_libraries(unit_tests PRIVATE kesk_core GTest::gtest_main GTest::gmock)
+  target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(unit_tests PRIVATE
+    KESK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+    KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+  if(NOT WIN32)
+    gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit")
+  else()
+    kesk_wine_test(NAME wine.unit_tests TARGET unit_tests TIMEOUT 600)
+  endif()
+endif()
 
 # The fuzz corpus is replayed by every test run, with or without libFuzzer.
 file(GLOB KESK_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
 
 if(NOT WIN32)
-  gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit")
   foreach(src ${KESK_FUZZ_TARGETS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name}_replay ${src} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
@@ -59,8 +65,6 @@ if(NOT WIN32)
     endif()
   endforeach()
 else()
-  kesk_wine_test(NAME wine.unit_tests TARGET unit_tests TIMEOUT 600)
-
   # Helper programs that the Windows-side tests start (argument recorders and the like).
   file(GLOB KESK_HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/helpers/*.cpp)
   set(KESK_HELPERS)

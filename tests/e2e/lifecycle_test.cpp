@@ -1,5 +1,6 @@
 // The whole program, started for real and driven from outside.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
