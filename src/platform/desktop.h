@@ -49,10 +49,20 @@ using Pixel = std::uint32_t;
 
 inline constexpr Pixel kOpaque = 0xFF000000u;
 
-// The low three bytes of a colour as an opaque pixel; the high byte of the
-// colour (system-colour flags, sign) is ignored.
+// The colour a control actually shows for a skin value. Hexadecimal text from
+// 8000 to FFFF reads back sign-extended (00FF00 gives -256); its low 16 bits
+// are what was written, so they are taken as the colour. Any other value keeps
+// its low three bytes: system-colour flags in the high byte are not supported.
+constexpr Colour displayColour(Colour c) noexcept {
+    if (c < 0 && c >= -32768) {
+        return c & 0xFFFF;
+    }
+    return c & 0x00FFFFFF;
+}
+
+// A colour as an opaque pixel (through displayColour).
 constexpr Pixel toArgb(Colour c) noexcept {
-    const auto u = static_cast<std::uint32_t>(c);
+    const auto u = static_cast<std::uint32_t>(displayColour(c));
     return kOpaque | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
 }
 

@@ -1,0 +1,460 @@
+#include "menu/frmVelora.h"
+
+#include <cmath>
+#include <utility>
+
+#include "settings/clsINIFile.h"
+#include "support/conversions.h"
+
+namespace kesk {
+
+namespace {
+
+ControlState control(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+    ControlState c;
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    c.height = height;
+    return c;
+}
+
+ControlState label(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                   std::string caption, double fontSize, bool bold) {
+    ControlState c = control(left, top, width, height);
+    c.caption = std::move(caption);
+    c.fontSize = fontSize;
+    c.bold = bold;
+    return c;
+}
+
+constexpr std::array<std::int32_t, catalogue::kGroupCount> kColumnLeft = {120, 2220, 4320, 6420};
+constexpr std::int32_t kColumnWidth = 1935;
+
+std::int32_t pictureErrorNumber(PictureError e) noexcept {
+    switch (e) {
+    case PictureError::NotFound:
+        return errnum::FileNotFound;
+    case PictureError::Unreadable:
+        return errnum::PathFileAccess;
+    case PictureError::InvalidPicture:
+    case PictureError::None:
+        break;
+    }
+    return errnum::InvalidPicture;
+}
+
+bool isBlank(const std::string& text) noexcept {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+} // namespace
+
+std::int32_t usableSmallIconSize(std::int32_t value) noexcept {
+    if (value <= 0) {
+        return 16;
+    }
+    return value > 256 ? 256 : value;
+}
+
+frmVelora::frmVelora(Desktop& desktop) : desktop_(desktop) {
+    s_.shpHead = control(0, 0, 8595, 375);
+    s_.lblHeadline = label(60, 30, 6315, 375, "Velora Menu", 12.0, true);
+    s_.lblHeadline.transparent = true;
+    s_.lblHedlineURL = label(6240, 60, 2175, 195, "", 8.25, false);
+    s_.lblHedlineURL.transparent = true;
+    s_.lblHedlineURL.foreColour = 0x00FFFFFF;
+    s_.pbVLM = control(0, 360, 8595, 7935);
+    s_.pbVLM.backColour = 0x00400000;
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        s_.lblContHead[k] =
+            label(kColumnLeft[k], 60, kColumnWidth, 255, catalogue::kGroupNames[k], 9.75, true);
+        s_.lblContHead[k].transparent = true;
+        s_.cont[k] = control(kColumnLeft[k], 360, kColumnWidth, kListDesignHeight);
+        static_cast<ControlState&>(s_.lstViewA[k]) = control(0, 0, kColumnWidth, kListDesignHeight);
+    }
+
+    s_.pbMenu = control(5640, 840, 1995, 1635);
+    s_.pbMenu.visible = false;
+    s_.pbMenu.backColour = 0x00808080;
+    s_.lblMenuHeadline = label(0, 0, 2775, 255, "", 9.75, true);
+    const std::array<const char*, 4> menuCaptions = {"Edit", "Remove", "Refresh all", "Close menu"};
+    for (std::size_t k = 0; k < s_.lblMenu.size(); ++k) {
+        s_.lblMenu[k] = label(120, 360 + 300 * static_cast<std::int32_t>(k), 1635, 255,
+                              menuCaptions[k], 9.75, true);
+        s_.lblMenu[k].transparent = true;
+    }
+
+    s_.containerEditItem = control(1380, 2700, 6555, 4575);
+    s_.containerEditItem.visible = false;
+    s_.containerEditItem.backColour = 0x0000C0C0;
+    s_.lblItemEditHeadline = label(0, 0, 6615, 315, "", 12.0, true);
+    const std::array<const char*, 6> fieldCaptions = {"Beschriftung",
+                                                      "Target",
+                                                      "Start-Verzeichnis",
+                                                      "\xC3\x9C"
+                                                      "bergabeparameter",
+                                                      "Pfad zum Icon",
+                                                      "Icon source"};
+    // Param (field 2) sits below Workdir (field 3): the arrays pair by meaning.
+    const std::array<std::int32_t, 6> fieldTop = {660, 1260, 2460, 1860, 3060, 3660};
+    for (std::size_t k = 0; k < 6; ++k) {
+        s_.lblEditMenu[k] = label(180, 420 + 600 * static_cast<std::int32_t>(k), 2295, 255,
+                                  fieldCaptions[k], 8.25, false);
+        s_.txtEditItem[k] = control(180, fieldTop[k], 6135, 285);
+    }
+    s_.cmdOK = label(4500, 4080, 855, 315, "OK", 8.25, false);
+    s_.cmdAbort = label(5460, 4080, 855, 315, "Abort", 8.25, false);
+
+    s_.tmpPicBox = control(3720, 60, 480, 480);
+    s_.tmpPicBoxSmall = control(5160, 60, 240, 240);
+    s_.tmpPBtp = control(4320, 60, 480, 480);
+    for (ControlState* c : {&s_.tmpPicBox, &s_.tmpPicBoxSmall, &s_.tmpPBtp}) {
+        c->visible = false;
+        c->backColour = kScratchDesignColour;
+    }
+
+    s_.vlImgList.imageWidth = kLargeIconSize;
+    s_.vlImgList.imageHeight = kLargeIconSize;
+    s_.vlImgListSmall.imageWidth = 16;
+    s_.vlImgListSmall.imageHeight = 16;
+    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, kScratchDesignColour);
+    tmpPicBoxSmallSurface_ = clearedSurface(16, 16, kScratchDesignColour);
+}
+
+void frmVelora::Form_Load() noexcept {
+    s_.iconSourceTexts = {"Icon from EXE", "Icon from Icon-File", "Asked system for icon",
+                          "Error! No icon!"};
+    Form_Construct();
+}
+
+bool frmVelora::Form_Construct() noexcept {
+    if (building_) {
+        rebuildRequested_ = true;
+        return true;
+    }
+    building_ = true;
+    bool ok = true;
+    do {
+        rebuildRequested_ = false;
+        ErrorRecord failure;
+        ok = guardEvent([this] { construct(); }, &failure);
+        ++s_.buildCount;
+        s_.lastBuildFailed = !ok;
+        s_.lastBuildError = ok ? ErrorRecord{} : std::move(failure);
+    } while (rebuildRequested_);
+    building_ = false;
+    return ok;
+}
+
+void frmVelora::construct() {
+    clsINIFile ini;
+    ini.setFilename(catalogue::cataloguePath());
+    s_.heightOffset = ini.getInteger(catalogue::kSectionWindow, catalogue::kKeyHeightOffset);
+
+    for (ListViewState& list : s_.lstViewA) {
+        list.imageListsAttached = false;
+        list.entries.clear();
+    }
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        ListViewState& list = s_.lstViewA[k];
+        list.top = 0;
+        list.height = s_.cont[k].height;
+        list.fontSize = s_.lstViewA[0].fontSize;
+    }
+
+    std::vector<std::string> sections;
+    ini.getSectionList(sections);
+    s_.smallIconWidth = conv::checkedInteger(
+        ini.getInteger(catalogue::kSectionSmallIconSize, catalogue::kKeyWidth));
+    s_.smallIconHeight = conv::checkedInteger(
+        ini.getInteger(catalogue::kSectionSmallIconSize, catalogue::kKeyHeight));
+
+    prepareImageLists();
+
+    s_.menuItems.assign(sections.size(), MenuItem{});
+    for (std::size_t j = 0; j < sections.size(); ++j) {
+        MenuItem& item = s_.menuItems[j];
+        const std::string& sect = sections[j];
+        item.Group = ini.getString(sect, catalogue::kKeyGroup);
+        if (!catalogue::isItemSection(item.Group)) {
+            continue;
+        }
+        item.Section = sect;
+        item.Icon = ini.getString(sect, catalogue::kKeyIcon);
+        item.Target = ini.getString(sect, catalogue::kKeyTarget);
+        item.Param = ini.getString(sect, catalogue::kKeyParam);
+        item.Name = ini.getString(sect, catalogue::kKeyName);
+        item.Workdir = ini.getString(sect, catalogue::kKeyWorkdir);
+        item.ID = catalogue::entryKey(static_cast<std::int32_t>(j));
+        item.TargetMissing = desktop_.canOpenForReading(item.Target) ? 0 : 1;
+        resolveItemIcon(item);
+    }
+
+    for (ListViewState& list : s_.lstViewA) {
+        list.imageListsAttached = true;
+    }
+
+    for (MenuItem& item : s_.menuItems) {
+        const int k = catalogue::groupIndex(item.Group);
+        if (k >= 0) {
+            addListEntry(static_cast<std::size_t>(k), item);
+        }
+    }
+
+    placeWindow(getTaskbarHeight());
+
+    for (ListViewState& list : s_.lstViewA) {
+        for (ListEntry& entry : list.entries) {
+            entry.left = 3;
+            entry.topOffset += 3;
+            entry.selected = false;
+        }
+    }
+    for (ListViewState& list : s_.lstViewA) {
+        list.height += 10;
+    }
+
+    applySkin();
+    applyHeightOffset(s_.heightOffset);
+}
+
+void frmVelora::prepareImageLists() {
+    s_.vlImgList.clear();
+    s_.vlImgListSmall.clear();
+
+    const std::int32_t w = usableSmallIconSize(s_.smallIconWidth);
+    const std::int32_t h = usableSmallIconSize(s_.smallIconHeight);
+    s_.vlImgListSmall.imageWidth = w;
+    s_.vlImgListSmall.imageHeight = h;
+    tmpPicBoxSmallSurface_ = clearedSurface(w, h, s_.tmpPicBoxSmall.backColour);
+
+    Picture fallback;
+    const PictureError err = desktop_.loadPicture(
+        catalogue::ownFilePath(catalogue::kFallbackIconFile),
+        PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize}, fallback);
+    if (err != PictureError::None) {
+        raiseError(pictureErrorNumber(err), {}, "frmVelora");
+    }
+    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+    paintAtOrigin(tmpPicBoxSurface_, fallback.topLeft);
+    shrinkIcon();
+    addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", std::move(fallback.scaled),
+                 tmpPicBoxSmallSurface_);
+}
+
+void frmVelora::resolveItemIcon(MenuItem& item) {
+    if (!item.Icon.empty() && desktop_.pathExists(item.Icon) && addIconFromIconFile(item)) {
+        item.IconSource = IconFromIconFile;
+        return;
+    }
+    std::int16_t k = addIconFromExe(item.Target);
+    if (k >= 1) {
+        item.IconIndex = k;
+        item.IconSource = IconFromExe;
+        return;
+    }
+    k = addIconFromSystem(item.Target);
+    if (k != 0) {
+        item.IconIndex = k;
+        item.IconSource = IconFromSystem;
+        return;
+    }
+    item.IconIndex = 1;
+    item.IconSource = IconNotFound;
+}
+
+// A picture that exists but cannot be decoded (a folder, a corrupt or foreign
+// file) gives no image at all, so the item falls through to the next source
+// and the two lists cannot get out of step.
+bool frmVelora::addIconFromIconFile(MenuItem& item) {
+    Picture picture;
+    if (desktop_.loadPicture(
+            item.Icon,
+            PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize},
+            picture) != PictureError::None ||
+        picture.scaled.empty()) {
+        return false;
+    }
+    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+    paintAtOrigin(tmpPicBoxSurface_, picture.topLeft);
+    shrinkIcon();
+    item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section,
+                                  std::move(picture.scaled), tmpPicBoxSmallSurface_);
+    return true;
+}
+
+std::int16_t frmVelora::addIconFromExe(const std::string& path) {
+    if (desktop_.iconCount(path) <= 0) {
+        return 0;
+    }
+    Bitmap icon;
+    if (!desktop_.extractIcon(path, 0, kLargeIconSize, icon)) {
+        return 0;
+    }
+    return addScratchIcon(icon);
+}
+
+std::int16_t frmVelora::addIconFromSystem(const std::string& path) {
+    const std::optional<Bitmap> icon = iconFromSystem(path);
+    if (!icon) {
+        return 0;
+    }
+    return addScratchIcon(*icon);
+}
+
+std::optional<Bitmap> frmVelora::iconFromSystem(const std::string& path) {
+    if (isBlank(path)) {
+        return std::nullopt;
+    }
+    Bitmap icon;
+    if (!desktop_.shellIcon(path, kLargeIconSize, icon)) {
+        return std::nullopt;
+    }
+    return icon;
+}
+
+std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
+    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+    paintAtOrigin(tmpPicBoxSurface_, icon);
+    const std::int16_t n = conv::checkedInteger(std::int64_t{s_.vlImgList.count()} + 1);
+    shrinkIcon();
+    return addImagePair(s_.vlImgList, s_.vlImgListSmall, iconImageKey(n), tmpPicBoxSurface_,
+                        tmpPicBoxSmallSurface_);
+}
+
+void frmVelora::shrinkIcon() noexcept {
+    kesk::shrinkIcon(tmpPicBoxSurface_, tmpPicBoxSmallSurface_);
+}
+
+void frmVelora::addListEntry(std::size_t list, MenuItem& item) {
+    ListEntry entry;
+    entry.key = item.ID;
+    entry.text = item.Name;
+    entry.largePicture = item.IconIndex;
+    entry.smallPicture = item.IconIndex;
+    if (!desktop_.canOpenForReading(item.Target)) {
+        entry.red = true;
+        item.TargetMissing = 1;
+    }
+    s_.lstViewA.at(list).entries.push_back(std::move(entry));
+}
+
+std::int16_t frmVelora::getTaskbarHeight() {
+    const Rect r = desktop_.taskbarRect();
+    return conv::checkedInteger(std::int64_t{r.bottom} - std::int64_t{r.top});
+}
+
+double frmVelora::twipsPerPixelY() {
+    const double t = desktop_.screen().twipsPerPixelY;
+    // A platform that reports nonsense must not turn placement into a division by zero.
+    return (std::isfinite(t) && t > 0.0) ? t : 15.0;
+}
+
+void frmVelora::placeWindow(std::int16_t tb) {
+    const ScreenMetrics m = desktop_.screen();
+    const double tppy = twipsPerPixelY();
+    const double screenHeight = static_cast<double>(m.heightPixels) * tppy;
+    const double top = screenHeight - s_.height - tb * tppy;
+    const std::int16_t topPixels = conv::toInteger((screenHeight - s_.height) / tppy - tb);
+    s_.left = 0;
+    s_.top = conv::toLong(top);
+    s_.menuTopPixels = topPixels;
+    s_.topmost = true;
+}
+
+void frmVelora::applySkin() {
+    const ScreenMetrics m = desktop_.screen();
+    const double tppx =
+        (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
+    // The bitmap is never scaled: only what can show inside pbVLM is kept,
+    // and the window can be dragged as tall as the screen.
+    PictureRequest request;
+    request.cropWidth = static_cast<std::int32_t>(std::ceil(s_.pbVLM.width / tppx));
+    request.cropHeight = std::max(m.heightPixels, s_.pbVLMHeightPixels);
+    request.cropHeight = std::min(std::max(request.cropHeight, kPanelDesignHeightPixels), 8192);
+    Picture background;
+    const PictureError err = desktop_.loadPicture(
+        catalogue::ownFilePath(catalogue::kSkinBackgroundFile), request, background);
+    if (err != PictureError::None) {
+        raiseError(pictureErrorNumber(err), {}, "frmVelora");
+    }
+    s_.pbVLMPicture = std::move(background.topLeft);
+
+    clsINIFile skin;
+    skin.setFilename(catalogue::skinPath());
+    using catalogue::SkinColour;
+    const catalogue::SkinColours c = catalogue::readSkinColours(skin);
+    const auto colour = [&c](SkinColour key) { return catalogue::colourOf(c, key); };
+
+    s_.shpHead.backColour = colour(SkinColour::HEAD_BAR_BG);
+    s_.lblMenuHeadline.backColour = s_.shpHead.backColour;
+    s_.lblItemEditHeadline.backColour = s_.shpHead.backColour;
+
+    s_.lblHeadline.foreColour = colour(SkinColour::HEAD_BAR_FG);
+    s_.lblMenuHeadline.foreColour = s_.lblHeadline.foreColour;
+    s_.lblItemEditHeadline.foreColour = s_.lblHeadline.foreColour;
+    for (ControlState& heading : s_.lblContHead) {
+        heading.foreColour = s_.lblHeadline.foreColour;
+    }
+    // Does not show while the label is transparent; kept so that the label
+    // behaves as designed if it is ever made opaque.
+    s_.lblHedlineURL.backColour = s_.lblHeadline.foreColour;
+
+    for (ControlState& entry : s_.lblMenu) {
+        entry.foreColour = colour(SkinColour::MENU_FG);
+    }
+    for (ControlState& entry : s_.lblMenu) {
+        entry.backColour = colour(SkinColour::MENU_BG);
+        entry.transparent = true;
+    }
+    s_.menuHoverIndex.reset();
+
+    s_.listBoxErrColor = colour(SkinColour::LIST_BOX_ERR);
+
+    const Colour listBack = colour(SkinColour::LIST_BOX_BG);
+    for (ListViewState& list : s_.lstViewA) {
+        list.backColour = listBack;
+    }
+    for (ControlState& field : s_.txtEditItem) {
+        field.backColour = listBack;
+    }
+    s_.tmpPicBoxSmall.backColour = listBack;
+    s_.tmpPBtp.backColour = listBack;
+    s_.tmpPicBox.backColour = listBack;
+
+    s_.listBoxForeColor = colour(SkinColour::LIST_BOX_FG);
+    for (ListViewState& list : s_.lstViewA) {
+        list.foreColour = s_.listBoxForeColor;
+    }
+    for (ControlState& field : s_.txtEditItem) {
+        field.foreColour = s_.listBoxForeColor;
+    }
+
+    s_.cmdOK.backColour = colour(SkinColour::BUTTON_BG);
+    s_.cmdAbort.backColour = s_.cmdOK.backColour;
+
+    for (ControlState& fieldLabel : s_.lblEditMenu) {
+        fieldLabel.foreColour = colour(SkinColour::EDIT_MENU_FG);
+    }
+}
+
+void frmVelora::applyHeightOffset(const std::int32_t& o) {
+    const std::int16_t h = conv::checkedInteger(std::int64_t{o} + kListDesignHeight);
+    const std::int32_t windowHeight = conv::checkedLong(std::int64_t{o} + kWindowDesignHeight);
+    std::int32_t panelPixels = s_.pbVLMHeightPixels;
+    std::int32_t panelTwips = s_.pbVLM.height;
+    if (o > 0) {
+        panelPixels = conv::checkedLong(std::int64_t{o} + kPanelDesignHeightPixels);
+        panelTwips = conv::toLong(panelPixels * twipsPerPixelY());
+    }
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        s_.lstViewA[k].height = h;
+        s_.cont[k].height = h;
+    }
+    s_.height = windowHeight;
+    s_.pbVLMHeightPixels = panelPixels;
+    s_.pbVLM.height = panelTwips;
+}
+
+} // namespace kesk

@@ -1,0 +1,233 @@
+#pragma once
+// The menu window's presenter: everything the menu window decides, as plain
+// data. The Windows view creates the real controls, calls the handlers below
+// on their events and renders `state()` afterwards; it never decides anything
+// itself.
+//
+// Units: the window's own position and size and every control's rectangle are
+// twips (1/1440 inch), relative to the control's parent (the screen for the
+// window; the window for its direct children; `pbVLM`, `cont`, `pbMenu` and
+// `containerEditItem` for theirs). Picture and icon sizes are pixels.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "menu/imagelists.h"
+#include "platform/desktop.h"
+#include "support/errors.h"
+
+namespace kesk {
+
+// One catalogue section. For a section whose Group is empty only Group is
+// filled. The record's index in menuItems is the section's position in the
+// catalogue, and the number in ID.
+struct MenuItem {
+    std::string ID;
+    std::string Section;
+    std::string Name;
+    std::string Target;
+    std::string Param;
+    std::string Workdir;
+    std::int16_t IconIndex = 0;
+    std::string Icon;
+    std::int16_t IconSource = 0;
+    std::string Group;
+    std::int16_t TargetMissing = 0;
+    bool operator==(const MenuItem&) const = default;
+};
+
+// Where an item's picture came from; the values index iconSourceTexts.
+enum IconSourceCode : std::int16_t {
+    IconFromExe = 0,
+    IconFromIconFile = 1,
+    IconFromSystem = 2,
+    IconNotFound = 3,
+};
+
+struct ControlState {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool visible = true;
+    // A transparent label shows its parent behind its text; backColour is not painted.
+    bool transparent = false;
+    // As the skin gave them; draw through displayColour()/toArgb().
+    Colour backColour = 0x00FFFFFF;
+    Colour foreColour = 0;
+    std::string caption;
+    double fontSize = 8.25; // points
+    bool bold = false;
+};
+
+struct ListEntry {
+    std::string key;               // the item's ID ("ID 3")
+    std::string text;              // the item's Name
+    std::int16_t largePicture = 0; // image number in vlImgList (1-based)
+    std::int16_t smallPicture = 0; // image number in vlImgListSmall (1-based)
+    // Position nudge in twips: left edge at `left`, and `topOffset` below the
+    // place the list's arrangement gives the entry.
+    std::int32_t left = 0;
+    std::int32_t topOffset = 0;
+    bool selected = false;
+    // Drawn in pure red (kColourRed) instead of the list's foreColour: the
+    // target cannot be opened.
+    bool red = false;
+    bool operator==(const ListEntry&) const = default;
+};
+
+struct ListViewState : ControlState {
+    std::vector<ListEntry> entries;
+    // Both image lists are attached (large pictures from vlImgList, small
+    // ones from vlImgListSmall). Detached lists show no pictures.
+    bool imageListsAttached = false;
+};
+
+struct frmVeloraState {
+    // --- The window (twips on the screen) ------------------------------------------
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 8535;
+    std::int32_t height = 8295;
+    bool topmost = false;
+    bool visible = false;
+
+    // --- Controls ----------------------------------------------------------------------
+    ControlState shpHead;
+    ControlState lblHeadline;
+    ControlState lblHedlineURL;
+    ControlState pbVLM;
+    // pbVLM's height in the window's pixels. This, not pbVLM.height, is the
+    // authoritative value: a positive height offset sets it in pixels (it then
+    // reaches below the window's bottom edge, where it is cut off).
+    std::int32_t pbVLMHeightPixels = 529;
+    // The skin's background bitmap, top-left part, painted once at pbVLM's
+    // top left at its own size. Empty until a build loaded it.
+    Bitmap pbVLMPicture;
+    std::array<ControlState, catalogue::kGroupCount> lblContHead;
+    std::array<ControlState, catalogue::kGroupCount> cont;
+    std::array<ListViewState, catalogue::kGroupCount> lstViewA;
+
+    ControlState pbMenu;
+    ControlState lblMenuHeadline;
+    std::array<ControlState, 4> lblMenu;
+
+    ControlState containerEditItem;
+    ControlState lblItemEditHeadline;
+    std::array<ControlState, 6> lblEditMenu;
+    std::array<ControlState, 6> txtEditItem;
+    ControlState cmdOK;
+    ControlState cmdAbort;
+
+    // Never shown; their back colours are what icons are drawn over.
+    ControlState tmpPicBox;
+    ControlState tmpPicBoxSmall;
+    ControlState tmpPBtp;
+
+    ImageList vlImgList;
+    ImageList vlImgListSmall;
+
+    // --- Form-level values ---------------------------------------------------------------
+    std::int32_t heightOffset = 0;
+    // As read from the catalogue; the small image list uses
+    // vlImgListSmall.imageWidth/imageHeight (see usableSmallIconSize).
+    std::int16_t smallIconWidth = 0;
+    std::int16_t smallIconHeight = 0;
+    std::vector<MenuItem> menuItems;
+    std::int16_t menuTopPixels = 0;
+    Colour listBoxForeColor = 0;
+    Colour listBoxErrColor = 0;
+    // The context-menu command last made opaque; none after every build.
+    std::optional<std::int16_t> menuHoverIndex;
+    std::array<std::string, 4> iconSourceTexts;
+
+    // --- Builds ----------------------------------------------------------------------------
+    std::int32_t buildCount = 0; // builds run to their end or to a failure
+    bool lastBuildFailed = false;
+    ErrorRecord lastBuildError; // number 0 after a complete build
+};
+
+// The picture size the small image list really gets for a SmallIconSize value:
+// 0 or less (also a missing section) means the usual 16 pixels, and more than
+// 256 is held to 256, so a typo cannot make every small picture a megapixel.
+std::int32_t usableSmallIconSize(std::int32_t value) noexcept;
+
+inline constexpr std::int32_t kLargeIconSize = 32;
+inline constexpr std::int32_t kListDesignHeight = 7455;   // each list and its container
+inline constexpr std::int32_t kWindowDesignHeight = 8295; // the window
+inline constexpr std::int32_t kPanelDesignHeightPixels = 529;
+// The scratch pictures' colour until the first skin is applied: RGB 255, 240, 240.
+inline constexpr Colour kScratchDesignColour = 0x00F0F0FF;
+
+class frmVelora {
+  public:
+    explicit frmVelora(Desktop& desktop);
+    frmVelora(const frmVelora&) = delete;
+    frmVelora& operator=(const frmVelora&) = delete;
+
+    const frmVeloraState& state() const noexcept { return s_; }
+
+    // --- Events -------------------------------------------------------------------------------
+    // The window was loaded: sets the icon source texts, then builds.
+    void Form_Load() noexcept;
+
+    // A build: reads the catalogue and the skin again and replaces the lists,
+    // the image lists, the item table, the placement and the colours. Never
+    // throws: a failure ends the build where it happened, keeps what was done
+    // so far and is recorded in state().lastBuildFailed / lastBuildError.
+    // Returns false after a failure. A build requested while one is running
+    // does not interleave with it; it runs once the running one has ended.
+    bool Form_Construct() noexcept;
+
+    // --- Routines other parts of the window use -------------------------------------------
+    // The taskbar's height in pixels (0 without a taskbar). Throws
+    // RuntimeError(Overflow) beyond the signed 16-bit range.
+    std::int16_t getTaskbarHeight();
+    // Lists and containers to o + 7455 twips, the window to o + 8295, and for a
+    // positive o pbVLM to o + 529 pixels. Throws RuntimeError(Overflow), with
+    // nothing changed, when o + 7455 leaves the signed 16-bit range.
+    void applyHeightOffset(const std::int32_t& o);
+
+    // Adds the item's entry at the end of list `list` (0..3).
+    void addListEntry(std::size_t list, MenuItem& item);
+
+    // Finds the item's picture, may add one image to each image list, and
+    // sets IconIndex and IconSource.
+    void resolveItemIcon(MenuItem& item);
+    // The first icon stored in the file, added to both lists; its number, or 0
+    // when the file holds none.
+    std::int16_t addIconFromExe(const std::string& path);
+    // The shell's icon for the path, added to both lists; its number, or 0.
+    std::int16_t addIconFromSystem(const std::string& path);
+    // The shell's icon for the path; none for a path of blanks (the shell is
+    // then not asked) or when the shell gives none.
+    std::optional<Bitmap> iconFromSystem(const std::string& path);
+    // tmpPicBoxSmall := the nearest-neighbour copy of tmpPicBox.
+    void shrinkIcon() noexcept;
+
+    // The scratch surfaces, readable for tests and the view's diagnostics.
+    const Bitmap& tmpPicBoxSurface() const noexcept { return tmpPicBoxSurface_; }
+    const Bitmap& tmpPicBoxSmallSurface() const noexcept { return tmpPicBoxSmallSurface_; }
+
+  private:
+    void construct();
+    void prepareImageLists();
+    bool addIconFromIconFile(MenuItem& item);
+    std::int16_t addScratchIcon(const Bitmap& icon);
+    void placeWindow(std::int16_t tb);
+    void applySkin();
+    double twipsPerPixelY();
+
+    Desktop& desktop_;
+    frmVeloraState s_;
+    Bitmap tmpPicBoxSurface_;
+    Bitmap tmpPicBoxSmallSurface_;
+    bool building_ = false;
+    bool rebuildRequested_ = false;
+};
+
+} // namespace kesk

@@ -1,0 +1,53 @@
+#pragma once
+// The pictures behind the menu's lists: two image lists that always hold the
+// same number of images (image n of the small list is the small copy of image
+// n of the large list), and the drawing surfaces the small copies are made on.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace kesk {
+
+struct ImageList {
+    // Every image is presented at this size.
+    std::int32_t imageWidth = 0;
+    std::int32_t imageHeight = 0;
+    // Parallel arrays; image n (1-based) is images[n - 1] with key keys[n - 1].
+    std::vector<std::string> keys;
+    std::vector<Bitmap> images;
+
+    std::int32_t count() const noexcept { return static_cast<std::int32_t>(images.size()); }
+    void clear() noexcept {
+        keys.clear();
+        images.clear();
+    }
+};
+
+// Appends one image to each list under the same key and returns its number
+// (1-based). Either both lists grow or neither does. More than 32,767 images
+// throws RuntimeError(Overflow): picture numbers are signed 16-bit.
+std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
+                          Bitmap largeImage, Bitmap smallImage);
+
+// The key of an icon taken from a file or from the shell: "S" followed by the
+// image number with a leading blank ("S 4").
+std::string iconImageKey(std::int32_t n);
+
+// A drawing surface cleared to `back`.
+Bitmap clearedSurface(std::int32_t width, std::int32_t height, Colour back);
+
+// Paints `picture` at its own size at (0, 0) of `surface`, blending its alpha
+// over what is there (the way an icon is drawn: transparent parts show the
+// surface). Whatever lies outside the surface is clipped.
+void paintAtOrigin(Bitmap& surface, const Bitmap& picture) noexcept;
+
+// Nearest-neighbour scaling of `large` onto `small` at small's own size: point
+// (i, j) of `small` takes the colour of point (SW * i / W, SH * j / H) of
+// `large`, each coordinate cut towards zero, where W, H is small's size and
+// SW, SH large's. No smoothing, no mask.
+void shrinkIcon(const Bitmap& large, Bitmap& small) noexcept;
+
+} // namespace kesk
