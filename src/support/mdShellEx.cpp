@@ -1,0 +1,129 @@
+#include "support/mdShellEx.h"
+
+#include "support/appinfo.h"
+
+namespace kesk {
+
+namespace {
+
+// Shell failures without a run-time error of their own are numbered in the
+// component's range: 0x80040418 + r.
+constexpr std::int32_t kShellErrorBase = static_cast<std::int32_t>(0x80040418u - 0x100000000ll);
+
+struct ShellFailure {
+    std::int32_t number; // 0: keep the component-range number
+    const char* description;
+};
+
+ShellFailure shellFailure(std::int32_t r) noexcept {
+    switch (r) {
+    case 0:
+    case 8:
+        return {errnum::OutOfMemory, "Out of memory"};
+    case 2:
+        return {errnum::FileNotFound, "File not found"};
+    case 3:
+        return {errnum::PathNotFound, "Path not found"};
+    case 5:
+        return {errnum::PathFileAccess, "Path/file access error"};
+    case 11:
+        return {0, "The executable file is invalid or corrupt"};
+    case 26:
+        return {errnum::PathFileAccess, "A sharing violation occurred."};
+    case 27:
+        return {0, "This file type does not have a valid file association."};
+    case 28:
+        return {286, "The file could not be opened due to time out. Please try again in a moment."};
+    case 29:
+        return {285, "The file could not be opened because the DDE transaction failed. Please try "
+                     "again in a moment."};
+    case 30:
+        return {285, "The file could not be opened because the target application is busy. "
+                     "Please try again in a moment."};
+    case 31:
+        return {0, "No application is associated with this file type."};
+    case 32:
+        return {errnum::DllNotFound, "The specified dynamic-link library was not found."};
+    default:
+        return {0, "An error occurred occurred whilst trying to open or print the selected file."};
+    }
+}
+
+bool containsExe(const std::string& file) noexcept {
+    static constexpr char kExe[] = ".EXE";
+    for (std::size_t i = 0; i + 4 <= file.size(); ++i) {
+        bool match = true;
+        for (std::size_t k = 0; k < 4 && match; ++k) {
+            char c = file[i + k];
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+            match = c == kExe[k];
+        }
+        if (match) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string errorSource() {
+    return app::exeName() + ".ZOvava";
+}
+
+} // namespace
+
+ErrorRecord shellErrorRecord(std::int32_t r) {
+    const ShellFailure f = shellFailure(r);
+    return ErrorRecord{f.number != 0 ? f.number : kShellErrorBase + r, errorSource(),
+                       f.description};
+}
+
+bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
+                   const std::string& parameters, const std::string& workingDirectory,
+                   const std::string& operation, OwnerHandle owner, ErrorRecord* error) noexcept {
+    // Any path with ".exe" in it counts as a program, and a program gets show
+    // command 0 whenever parameters or a working directory come with it; the
+    // caller's show command reaches documents only.
+    if (containsExe(file)) {
+        showCommand = kShowHide;
+    }
+
+    std::intptr_t result = 0;
+    try {
+        if (parameters.empty() && workingDirectory.empty()) {
+            result =
+                shell.execute(owner, operation, file, parameters, workingDirectory, kShowNormal);
+        } else {
+            result =
+                shell.execute(owner, operation, file, parameters, workingDirectory, showCommand);
+        }
+    } catch (...) {
+        // The shell call itself failed: report what went wrong rather than a
+        // made-up shell code.
+        if (error != nullptr) {
+            *error = recordOf(std::current_exception());
+            skipOnError([&] { error->source = errorSource(); });
+        }
+        return false;
+    }
+
+    // The full width of the result decides: on 64-bit Windows a success value
+    // is never cut down to a failure code.
+    if (result < 0 || result > 32) {
+        return true;
+    }
+    if (error != nullptr) {
+        const auto r = static_cast<std::int32_t>(result);
+        ErrorRecord rec;
+        if (!skipOnError([&] { rec = shellErrorRecord(r); })) {
+            // Only memory exhaustion gets here; the number still tells the cause.
+            const ShellFailure f = shellFailure(r);
+            rec.number = f.number != 0 ? f.number : kShellErrorBase + r;
+        }
+        *error = std::move(rec);
+    }
+    return false;
+}
+
+} // namespace kesk

@@ -1,0 +1,45 @@
+#pragma once
+// Starting things through the platform shell: the one way the program starts
+// a program, a document or a folder.
+
+#include "support/errors.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kesk {
+
+// A window handle as an opaque number, so portable code can pass owners along.
+using OwnerHandle = std::uintptr_t;
+
+// Platform show commands used here.
+inline constexpr std::int32_t kShowHide = 0;
+inline constexpr std::int32_t kShowNormal = 1;
+inline constexpr std::int32_t kShowDefault = 10;
+
+// The platform shell's "open this" service. Texts are UTF-8; an empty text
+// stands for "none". Returns the shell's result: above 32 (or negative) on
+// success, a failure code 0 to 32 otherwise.
+class ShellExecutor {
+  public:
+    virtual ~ShellExecutor() = default;
+    virtual std::intptr_t execute(OwnerHandle owner, const std::string& operation,
+                                  const std::string& file, const std::string& parameters,
+                                  const std::string& directory, std::int32_t showCommand) = 0;
+};
+
+// Hands `file` to the shell with `operation` ("open"). A file whose path
+// contains ".exe" (any case) is started hidden when parameters or a working
+// directory are given; without both it always opens in a normal window.
+// Returns true when the shell took the request. On failure `error` (when
+// given) receives the error record; nothing is thrown, whatever the shell does.
+bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
+                   const std::string& parameters, const std::string& workingDirectory,
+                   const std::string& operation, OwnerHandle owner,
+                   ErrorRecord* error = nullptr) noexcept;
+
+// The error record for a shell failure code r (0 to 32): number and
+// description from the shell-error table, source "<exe name>.ZOvava".
+ErrorRecord shellErrorRecord(std::int32_t r);
+
+} // namespace kesk
