@@ -81,7 +81,10 @@ fi
 # Windows programs find their helpers and data beside themselves.
 cd "$(dirname "$program")" || exit 1
 if [ -n "$desktop" ]; then
-  timeout -k 10 "$limit" wine explorer "/desktop=kesk$$,$desktop" "$program" "${args[@]}"
+  # Wine's explorer gives a virtual desktop a taskbar only when it is named "shell" (or when
+  # the registry enables the shell for that name); each build tree has its own prefix and
+  # its runs are serialised, so the fixed name is never shared.
+  timeout -k 10 "$limit" wine explorer "/desktop=shell,$desktop" "$program" "${args[@]}"
 else
   timeout -k 10 "$limit" wine "$program" "${args[@]}"
 fi

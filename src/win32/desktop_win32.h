@@ -1,0 +1,67 @@
+#pragma once
+// The Desktop interface carried out by Win32: user32 for the screen and the taskbar, WIC for
+// picture files, shell32 for icons, toolhelp for the process list.
+
+#include "platform/desktop.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct IWICImagingFactory;
+
+namespace kesk::win {
+
+class Win32Desktop final : public Desktop {
+  public:
+    Win32Desktop();
+    ~Win32Desktop() override;
+    Win32Desktop(const Win32Desktop&) = delete;
+    Win32Desktop& operator=(const Win32Desktop&) = delete;
+
+    Point cursorPos() override;
+    ScreenMetrics screen() override;
+    Rect taskbarRect() override;
+    Rect startButtonRect() override;
+    std::vector<Colour> readScreen(const Rect& area) override;
+
+    bool canOpenForReading(const std::string& path) override;
+    bool pathExists(const std::string& path) override;
+
+    PictureError loadPicture(const std::string& path, const PictureRequest& request,
+                             Picture& out) override;
+    std::int32_t iconCount(const std::string& path) override;
+    bool extractIcon(const std::string& path, std::int32_t index, std::int32_t size,
+                     Bitmap& out) override;
+    bool shellIcon(const std::string& path, std::int32_t size, Bitmap& out) override;
+
+    void beep() override;
+    void messageBox(const std::string& text, const std::string& title) override;
+    std::vector<std::string> processNames() override;
+
+  private:
+    IWICImagingFactory* wic() noexcept;
+
+    bool comInitialized_ = false;
+    IWICImagingFactory* wic_ = nullptr;
+};
+
+// Limits of picture decoding. A file larger than kMaxPictureFileBytes is not read at all; a
+// picture with more than kMaxPicturePixels pixels is decoded only where the decoder can scale
+// while decoding, otherwise it is refused as too large. Either way no call allocates a
+// full-size copy of a huge picture.
+inline constexpr std::uint64_t kMaxPictureFileBytes = 64ull << 20;
+inline constexpr std::uint64_t kMaxPicturePixels = 32ull << 20;
+
+// The icon's pixels at `size` by `size`, with its transparency as alpha (works for icons with
+// an alpha channel and for icons with a mask alike). Empty when the icon cannot be drawn.
+Bitmap iconToBitmap(HICON icon, int size);
+
+// Whether the bytes of a picture file are complete as far as their container tells
+// (chunks, blocks, segments and directory entries inside the data). Formats whose completeness
+// cannot be seen from the container pass; the decoder judges those.
+bool pictureContainerComplete(const std::vector<std::uint8_t>& data) noexcept;
+
+} // namespace kesk::win

@@ -1,0 +1,492 @@
+#include "win32/menu_view.h"
+
+#include "support/errors.h"
+#include "win32/wtext.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kesk::win {
+
+namespace {
+
+constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
+constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
+
+// A bitmap as a 32-bit top-down DIB section of exactly `w` by `h` pixels. Pixels outside
+// the source stay transparent. Colours are premultiplied by their alpha, which is what the
+// image lists (and AlphaBlend) expect of a 32-bit picture.
+UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || bits == nullptr) {
+        return {};
+    }
+    auto* dst = static_cast<std::uint32_t*>(bits);
+    std::fill(dst, dst + static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0u);
+    const int cw = std::min(w, src.width);
+    const int ch = std::min(h, src.height);
+    for (int y = 0; y < ch; ++y) {
+        for (int x = 0; x < cw; ++x) {
+            const Pixel p = src.at(x, y);
+            const std::uint32_t a = p >> 24;
+            const auto mul = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
+            dst[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+                static_cast<std::size_t>(x)] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) |
+                                               (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+        }
+    }
+    GdiFlush();
+    return dib;
+}
+
+// Paints a picture at its own size with its top left at (x, y); alpha is ignored, as a
+// panel's picture is opaque.
+void paintPicture(HDC dc, const Bitmap& pic, int x, int y) {
+    if (pic.empty()) {
+        return;
+    }
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = pic.width;
+    bi.bmiHeader.biHeight = -pic.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(pic.width), static_cast<DWORD>(pic.height), 0, 0,
+                      0, static_cast<UINT>(pic.height), pic.pixels.data(), &bi, DIB_RGB_COLORS);
+}
+
+void fillRect(HDC dc, const RECT& r, COLORREF colour) {
+    UniqueBrush brush(CreateSolidBrush(colour));
+    FillRect(dc, &r, brush.get());
+}
+
+} // namespace
+
+COLORREF toColorRef(Colour c) noexcept {
+    const auto u = static_cast<std::uint32_t>(c);
+    if ((u >> 24) == 0x80 && (u & 0x00FFFF00u) == 0) {
+        return GetSysColor(static_cast<int>(u & 0xFF));
+    }
+    return u & 0x00FFFFFFu;
+}
+
+// --- Panel ---------------------------------------------------------------------------------------
+
+bool Panel::createChild(HWND parent, DWORD style) {
+    if (!registerClass(kPanelClass, 0)) {
+        return false;
+    }
+    return create(0, kPanelClass, L"", style, 0, 0, 0, 0, parent) != nullptr;
+}
+
+LRESULT Panel::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1; // the paint routine covers everything
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd(), &ps);
+        if (dc != nullptr) {
+            RECT rc{};
+            GetClientRect(hwnd(), &rc);
+            guardEvent([&] {
+                if (paint_) {
+                    paint_(dc, rc);
+                }
+            });
+            EndPaint(hwnd(), &ps);
+        }
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT rc{};
+        GetClientRect(hwnd(), &rc);
+        if (paint_) {
+            paint_(reinterpret_cast<HDC>(wParam), rc);
+        }
+        return 0;
+    }
+    case WM_NOTIFY:
+        if (notify_ && lParam != 0) {
+            bool handled = false;
+            const LRESULT r = notify_(*reinterpret_cast<const NMHDR*>(lParam), handled);
+            if (handled) {
+                return r;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return defaultProc(msg, wParam, lParam);
+}
+
+// --- MenuView ------------------------------------------------------------------------------------
+
+MenuView::MenuView(frmVelora& presenter) : presenter_(presenter) {
+    for (auto& c : cont_) {
+        c = std::make_unique<Panel>();
+    }
+}
+
+MenuView::~MenuView() {
+    // The list views refer to our image lists; they go with the window, before the lists.
+    destroy();
+}
+
+bool MenuView::create(HWND owner) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    if (!registerClass(kMenuClass, 0)) {
+        return false;
+    }
+    // No border, no caption, above every other window, and no button in the task list.
+    if (Window::create(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kMenuClass, L"Velora Menu",
+                       WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, owner) == nullptr) {
+        return false;
+    }
+    scale_ = scaleFor(hwnd());
+    renderedDpi_ = dpiOf(hwnd());
+
+    if (!pbVLM_.createChild(hwnd(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS)) {
+        return false;
+    }
+    pbVLM_.setPainter([this](HDC dc, const RECT& rc) { paintVLM(dc, rc); });
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        Panel& c = *cont_[k];
+        if (!c.createChild(pbVLM_.hwnd(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN)) {
+            return false;
+        }
+        c.setPainter([this, k](HDC dc, const RECT& rc) {
+            paintPanel(dc, rc, presenter_.state().cont[k], nullptr, {});
+        });
+        c.setNotify(
+            [this, k](const NMHDR& hdr, bool& handled) { return listNotify(k, hdr, handled); });
+        // Icons with their captions below, one entry under the other; positions are ours.
+        lists_[k] =
+            CreateWindowExW(0, WC_LISTVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | LVS_ICON | LVS_SINGLESEL |
+                                LVS_SHAREIMAGELISTS | LVS_SHOWSELALWAYS,
+                            0, 0, 0, 0, c.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (lists_[k] == nullptr) {
+            return false;
+        }
+        SendMessageW(lists_[k], LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_DOUBLEBUFFER,
+                     LVS_EX_DOUBLEBUFFER);
+    }
+    if (!pbMenu_.createChild(hwnd()) || !editItem_.createChild(hwnd())) {
+        return false;
+    }
+    pbMenu_.setPainter([this](HDC dc, const RECT& rc) {
+        const frmVeloraState& s = presenter_.state();
+        std::vector<const ControlState*> labels{&s.lblMenuHeadline};
+        for (const ControlState& l : s.lblMenu) {
+            labels.push_back(&l);
+        }
+        paintPanel(dc, rc, s.pbMenu, nullptr, labels);
+    });
+    editItem_.setPainter([this](HDC dc, const RECT& rc) {
+        const frmVeloraState& s = presenter_.state();
+        std::vector<const ControlState*> labels{&s.lblItemEditHeadline};
+        for (const ControlState& l : s.lblEditMenu) {
+            labels.push_back(&l);
+        }
+        paintPanel(dc, rc, s.containerEditItem, nullptr, labels);
+    });
+    return true;
+}
+
+void MenuView::load() {
+    presenter_.Form_Load();
+    render();
+}
+
+std::string MenuView::entryKey(std::size_t k, LPARAM itemData) const {
+    const auto& entries = renderedEntries_.at(k);
+    if (itemData < 0 || static_cast<std::size_t>(itemData) >= entries.size()) {
+        return {};
+    }
+    return entries[static_cast<std::size_t>(itemData)].key;
+}
+
+HFONT MenuView::font(double points, bool bold) {
+    const UINT dpi = renderedDpi_ == 0 ? 96 : renderedDpi_;
+    const int height = -static_cast<int>(std::lround(points * dpi / 72.0));
+    auto& slot = fonts_[{height, bold}];
+    if (!slot) {
+        NONCLIENTMETRICSW ncm{};
+        ncm.cbSize = sizeof ncm;
+        LOGFONTW lf{};
+        if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi) != 0) {
+            lf = ncm.lfMessageFont;
+        } else {
+            lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
+        }
+        lf.lfHeight = height;
+        lf.lfWidth = 0;
+        lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = FALSE;
+        slot.reset(CreateFontIndirectW(&lf));
+    }
+    return slot.get();
+}
+
+void MenuView::placeChild(HWND child, const ControlState& c, HWND after) {
+    SetWindowPos(child, after, scale_.toPixelsX(c.left), scale_.toPixelsY(c.top),
+                 scale_.toPixelsX(c.width), scale_.toPixelsY(c.height),
+                 SWP_NOACTIVATE | (after == nullptr ? SWP_NOZORDER : 0u) |
+                     (c.visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void MenuView::render() {
+    if (hwnd() == nullptr) {
+        return;
+    }
+    const frmVeloraState& s = presenter_.state();
+    const UINT dpi = dpiOf(hwnd());
+    if (dpi != renderedDpi_) {
+        renderedDpi_ = dpi;
+        fonts_.clear();
+    }
+    scale_ = scaleForDpi(dpi);
+
+    // The window: position, size and stacking.
+    SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
+                 scale_.toPixelsY(s.top), scale_.toPixelsX(s.width), scale_.toPixelsY(s.height),
+                 SWP_NOACTIVATE);
+    // Showing and hiding belong to handlers that change `visible`; a render that finds it
+    // unchanged leaves the window as it is.
+    if (s.visible != renderedVisible_) {
+        ShowWindow(hwnd(), s.visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+        renderedVisible_ = s.visible;
+    }
+
+    // pbVLM: its height as the presenter computed it in the window's pixels.
+    SetWindowPos(pbVLM_.hwnd(), nullptr, scale_.toPixelsX(s.pbVLM.left),
+                 scale_.toPixelsY(s.pbVLM.top), scale_.toPixelsX(s.pbVLM.width),
+                 scale_.toPixelsY(s.pbVLM.height), SWP_NOACTIVATE | SWP_NOZORDER);
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        placeChild(cont_[k]->hwnd(), s.cont[k]);
+        placeChild(lists_[k], s.lstViewA[k]);
+    }
+    // The panels float above the groups when shown.
+    placeChild(pbMenu_.hwnd(), s.pbMenu, HWND_TOP);
+    placeChild(editItem_.hwnd(), s.containerEditItem, HWND_TOP);
+
+    if (s.buildCount != renderedBuild_) {
+        renderImageLists();
+    }
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        renderList(k);
+    }
+    renderedBuild_ = s.buildCount;
+
+    InvalidateRect(hwnd(), nullptr, FALSE);
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void MenuView::renderImageLists() {
+    const frmVeloraState& s = presenter_.state();
+    // Detach first: a list must never point at a destroyed image list.
+    for (HWND list : lists_) {
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    }
+    renderedAttached_.fill(false);
+    const auto build = [](const ImageList& src) {
+        const int w = std::max(1, src.imageWidth);
+        const int h = std::max(1, src.imageHeight);
+        UniqueImageList il(ImageList_Create(w, h, ILC_COLOR32, std::max(1, src.count()), 16));
+        if (!il) {
+            return il;
+        }
+        for (const Bitmap& image : src.images) {
+            UniqueBitmap dib = toDibSection(image, w, h);
+            // Keep the numbering whatever happens: a picture that cannot be made becomes a
+            // blank one rather than shifting every later number.
+            if (!dib || ImageList_Add(il.get(), dib.get(), nullptr) < 0) {
+                UniqueBitmap blank = toDibSection(Bitmap{}, w, h);
+                ImageList_Add(il.get(), blank.get(), nullptr);
+            }
+        }
+        return il;
+    };
+    large_ = build(s.vlImgList);
+    small_ = build(s.vlImgListSmall);
+}
+
+void MenuView::renderList(std::size_t k) {
+    const frmVeloraState& s = presenter_.state();
+    const ListViewState& state = s.lstViewA[k];
+    HWND list = lists_[k];
+
+    const COLORREF back = toColorRef(state.backColour);
+    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(back));
+    SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(back));
+    SendMessageW(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(toColorRef(state.foreColour)));
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font(state.fontSize, state.bold)),
+                 FALSE);
+
+    if (state.imageListsAttached != renderedAttached_[k]) {
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
+                     reinterpret_cast<LPARAM>(state.imageListsAttached ? large_.get() : nullptr));
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL,
+                     reinterpret_cast<LPARAM>(state.imageListsAttached ? small_.get() : nullptr));
+        renderedAttached_[k] = state.imageListsAttached;
+    }
+
+    auto& shown = renderedEntries_[k];
+    if (state.entries == shown && s.buildCount == renderedBuild_) {
+        return;
+    }
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    shown.clear();
+    for (std::size_t i = 0; i < state.entries.size(); ++i) {
+        const ListEntry& e = state.entries[i];
+        std::wstring text = widen(e.text);
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+        item.iItem = static_cast<int>(i);
+        item.pszText = text.data();
+        // The control numbers pictures from 0, the presenter from 1.
+        item.iImage = e.largePicture - 1;
+        item.lParam = static_cast<LPARAM>(i);
+        item.state = e.selected ? LVIS_SELECTED : 0;
+        item.stateMask = LVIS_SELECTED;
+        const auto at = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        if (at < 0) {
+            break;
+        }
+        shown.push_back(e);
+        // The entry's nudge, from the place the control's arrangement gave it.
+        POINT pos{};
+        if (SendMessageW(list, LVM_GETITEMPOSITION, static_cast<WPARAM>(at),
+                         reinterpret_cast<LPARAM>(&pos)) != 0) {
+            pos.x = scale_.toPixelsX(e.left);
+            pos.y += scale_.toPixelsY(e.topOffset);
+            SendMessageW(list, LVM_SETITEMPOSITION32, static_cast<WPARAM>(at),
+                         reinterpret_cast<LPARAM>(&pos));
+        }
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+LRESULT MenuView::listNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
+    if (hdr.hwndFrom != lists_[k] || hdr.code != NM_CUSTOMDRAW) {
+        return 0;
+    }
+    handled = true;
+    auto& cd = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(hdr));
+    if (cd.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (cd.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        const auto& entries = renderedEntries_[k];
+        const auto i = static_cast<std::size_t>(cd.nmcd.lItemlParam);
+        const ListViewState& state = presenter_.state().lstViewA[k];
+        // A target that cannot be opened is pure red whatever the skin says.
+        const bool red = i < entries.size() && entries[i].red;
+        cd.clrText = red ? RGB(255, 0, 0) : toColorRef(state.foreColour);
+        cd.clrTextBk = toColorRef(state.backColour);
+        return CDRF_NEWFONT;
+    }
+    return CDRF_DODEFAULT;
+}
+
+void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int originY) {
+    if (!label.visible) {
+        return;
+    }
+    RECT r{originX + scale_.toPixelsX(label.left), originY + scale_.toPixelsY(label.top), 0, 0};
+    r.right = r.left + scale_.toPixelsX(label.width);
+    r.bottom = r.top + scale_.toPixelsY(label.height);
+    if (!label.transparent) {
+        fillRect(dc, r, toColorRef(label.backColour));
+    }
+    if (label.caption.empty()) {
+        return;
+    }
+    const std::wstring text = widen(label.caption);
+    SelectGuard sel(dc, font(label.fontSize, label.bold));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, toColorRef(label.foreColour));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+}
+
+void MenuView::paintWindow(HDC dc, const RECT& area) {
+    const frmVeloraState& s = presenter_.state();
+    fillRect(dc, area, toColorRef(s.pbVLM.backColour));
+    RECT head{scale_.toPixelsX(s.shpHead.left), scale_.toPixelsY(s.shpHead.top), 0, 0};
+    head.right = head.left + scale_.toPixelsX(s.shpHead.width);
+    head.bottom = head.top + scale_.toPixelsY(s.shpHead.height);
+    fillRect(dc, head, toColorRef(s.shpHead.backColour));
+    drawLabel(dc, s.lblHeadline, 0, 0);
+    drawLabel(dc, s.lblHedlineURL, 0, 0);
+}
+
+void MenuView::paintVLM(HDC dc, const RECT& area) {
+    const frmVeloraState& s = presenter_.state();
+    std::vector<const ControlState*> headings;
+    for (const ControlState& h : s.lblContHead) {
+        headings.push_back(&h);
+    }
+    paintPanel(dc, area, s.pbVLM, &s.pbVLMPicture, headings);
+}
+
+void MenuView::paintPanel(HDC dc, const RECT& area, const ControlState& panel,
+                          const Bitmap* picture, const std::vector<const ControlState*>& labels) {
+    fillRect(dc, area, toColorRef(panel.backColour));
+    if (picture != nullptr) {
+        paintPicture(dc, *picture, 0, 0);
+    }
+    for (const ControlState* label : labels) {
+        drawLabel(dc, *label, 0, 0);
+    }
+}
+
+LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd(), &ps);
+        if (dc != nullptr) {
+            RECT rc{};
+            GetClientRect(hwnd(), &rc);
+            guardEvent([&] { paintWindow(dc, rc); });
+            EndPaint(hwnd(), &ps);
+        }
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT rc{};
+        GetClientRect(hwnd(), &rc);
+        paintWindow(reinterpret_cast<HDC>(wParam), rc);
+        return 0;
+    }
+    case WM_DPICHANGED:
+        // Everything is laid out in twips: a new DPI is a new render.
+        render();
+        return 0;
+    default:
+        break;
+    }
+    return defaultProc(msg, wParam, lParam);
+}
+
+} // namespace kesk::win

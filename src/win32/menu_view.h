@@ -1,0 +1,106 @@
+#pragma once
+// The menu window on the screen. It creates the real controls once and, after every handler
+// of the presenter, renders the presenter's state into them: positions from twips with the
+// window's real twips per pixel, colours, the four icon lists with their image lists, the
+// panels and their pictures. It decides nothing itself.
+
+#include "menu/frmVelora.h"
+#include "win32/dpi.h"
+#include "win32/handles.h"
+#include "win32/window.h"
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kesk::win {
+
+// A plain child window that paints itself through one function (WM_PAINT and WM_PRINTCLIENT
+// alike) and hands its notifications to its owner.
+class Panel final : public Window {
+  public:
+    using PaintFn = std::function<void(HDC, const RECT&)>;
+    using NotifyFn = std::function<LRESULT(const NMHDR&, bool& handled)>;
+
+    bool createChild(HWND parent, DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
+    void setPainter(PaintFn fn) { paint_ = std::move(fn); }
+    void setNotify(NotifyFn fn) { notify_ = std::move(fn); }
+
+  protected:
+    LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    PaintFn paint_;
+    NotifyFn notify_;
+};
+
+// A colour as the controls take it. A high byte of 0x80 names a system colour (as on the old
+// runtime); any other high byte, and the sign of a negative value, is dropped.
+COLORREF toColorRef(Colour c) noexcept;
+
+class MenuView final : public Window {
+  public:
+    explicit MenuView(frmVelora& presenter);
+    ~MenuView() override;
+
+    // Creates the window and every control, hidden. False when the platform refuses.
+    bool create(HWND owner = nullptr);
+    // The window's load: the presenter's Form_Load (icon texts, first build), then render().
+    void load();
+    // Carries the presenter's state into the controls. Never pumps messages.
+    void render();
+
+    // --- For the program's start and for tests ---------------------------------------------
+    HWND listView(std::size_t k) const noexcept { return lists_.at(k); }
+    HWND panelVLM() const noexcept { return pbVLM_.hwnd(); }
+    HWND container(std::size_t k) const noexcept { return cont_.at(k)->hwnd(); }
+    HWND panelMenu() const noexcept { return pbMenu_.hwnd(); }
+    HWND panelEdit() const noexcept { return editItem_.hwnd(); }
+    HIMAGELIST largeImages() const noexcept { return large_.get(); }
+    HIMAGELIST smallImages() const noexcept { return small_.get(); }
+    // The key of the entry a list-view item stands for (its lParam); empty if none.
+    std::string entryKey(std::size_t k, LPARAM itemData) const;
+    TwipsScale scale() const noexcept { return scale_; }
+    // The one paint routine of the window itself (head bar and headline).
+    void paintWindow(HDC dc, const RECT& area);
+
+  protected:
+    LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    HFONT font(double points, bool bold);
+    void placeChild(HWND child, const ControlState& c, HWND after = nullptr);
+    void paintVLM(HDC dc, const RECT& area);
+    void paintPanel(HDC dc, const RECT& area, const ControlState& panel, const Bitmap* picture,
+                    const std::vector<const ControlState*>& labels);
+    void drawLabel(HDC dc, const ControlState& label, int originX, int originY);
+    void renderImageLists();
+    void renderList(std::size_t k);
+    LRESULT listNotify(std::size_t k, const NMHDR& hdr, bool& handled);
+
+    frmVelora& presenter_;
+    TwipsScale scale_;
+    Panel pbVLM_;
+    std::array<std::unique_ptr<Panel>, catalogue::kGroupCount> cont_;
+    std::array<HWND, catalogue::kGroupCount> lists_{};
+    Panel pbMenu_;
+    Panel editItem_;
+    UniqueImageList large_;
+    UniqueImageList small_;
+    std::map<std::pair<int, bool>, UniqueFont> fonts_;
+
+    // What the controls show now, so a render changes only what changed.
+    std::int32_t renderedBuild_ = -1;
+    std::array<std::vector<ListEntry>, catalogue::kGroupCount> renderedEntries_;
+    std::array<bool, catalogue::kGroupCount> renderedAttached_{};
+    bool renderedVisible_ = false;
+    UINT renderedDpi_ = 0;
+};
+
+} // namespace kesk::win
