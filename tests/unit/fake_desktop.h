@@ -1,0 +1,165 @@
+#pragma once
+// A scriptable Desktop for presenter tests: the test says which paths exist,
+// which are readable files, which decode as pictures (of any size, without
+// ever allocating the whole picture), which hold icons and what the shell
+// answers; the fake records what it was asked.
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace kesk::test {
+
+class FakeDesktop : public Desktop {
+  public:
+    // A picture is described by its size and a colour per point, so a
+    // 10,000 by 10,000 picture costs nothing until a part of it is asked for.
+    struct FakePicture {
+        std::int32_t width = 32;
+        std::int32_t height = 32;
+        std::function<Pixel(std::int32_t, std::int32_t)> pixel = [](std::int32_t, std::int32_t) {
+            return Pixel{0xFF808080u};
+        };
+        bool corrupt = false; // exists, but does not decode
+    };
+
+    Point cursor;
+    ScreenMetrics metrics{1024, 768, 15.0, 15.0};
+    Rect taskbar{0, 738, 1024, 768};
+    Rect startButton{0, 738, 53, 768};
+
+    std::set<std::string> files;       // readable files
+    std::set<std::string> directories; // exist, but cannot be opened as files
+    std::map<std::string, FakePicture> pictures;
+    std::map<std::string, std::vector<Bitmap>> icons; // icons stored in a file
+    std::map<std::string, Bitmap> shellIcons;
+
+    // Called at the start of every loadPicture, to provoke re-entrant requests.
+    std::function<void()> onLoadPicture;
+
+    // What was asked.
+    std::vector<std::string> shellAsked;
+    std::vector<std::string> picturesAsked;
+    std::vector<PictureRequest> pictureRequests;
+    int beeps = 0;
+
+    // --- Scripting helpers -------------------------------------------------------------
+    void addPicture(const std::string& path, std::int32_t w, std::int32_t h, Pixel colour) {
+        FakePicture p;
+        p.width = w;
+        p.height = h;
+        p.pixel = [colour](std::int32_t, std::int32_t) { return colour; };
+        pictures[path] = p;
+    }
+    void addCorruptPicture(const std::string& path) {
+        FakePicture p;
+        p.corrupt = true;
+        pictures[path] = p;
+    }
+    void addExe(const std::string& path, Pixel colour, int iconCount = 1) {
+        files.insert(path);
+        icons[path] =
+            std::vector<Bitmap>(static_cast<std::size_t>(iconCount), Bitmap(32, 32, colour));
+    }
+
+    // --- Desktop -------------------------------------------------------------------------
+    Point cursorPos() override { return cursor; }
+    ScreenMetrics screen() override { return metrics; }
+    Rect taskbarRect() override { return taskbar; }
+    Rect startButtonRect() override { return startButton; }
+    std::vector<Colour> readScreen(const Rect& area) override {
+        return std::vector<Colour>(
+            static_cast<std::size_t>(std::max(0, area.width()) * std::max(0, area.height())), 0);
+    }
+
+    bool canOpenForReading(const std::string& path) override {
+        if (path.empty() || directories.count(path) != 0) {
+            return false;
+        }
+        return files.count(path) != 0 || pictures.count(path) != 0 || icons.count(path) != 0;
+    }
+    bool pathExists(const std::string& path) override {
+        return !path.empty() && (canOpenForReading(path) || directories.count(path) != 0 ||
+                                 shellIcons.count(path) != 0);
+    }
+
+    PictureError loadPicture(const std::string& path, const PictureRequest& request,
+                             Picture& out) override {
+        picturesAsked.push_back(path);
+        pictureRequests.push_back(request);
+        if (onLoadPicture) {
+            onLoadPicture();
+        }
+        out = Picture{};
+        const auto it = pictures.find(path);
+        if (it == pictures.end()) {
+            return canOpenForReading(path) ? PictureError::InvalidPicture : PictureError::NotFound;
+        }
+        const FakePicture& p = it->second;
+        if (p.corrupt) {
+            return PictureError::InvalidPicture;
+        }
+        out.width = p.width;
+        out.height = p.height;
+        out.topLeft =
+            Bitmap(std::min(p.width, request.cropWidth), std::min(p.height, request.cropHeight));
+        for (std::int32_t y = 0; y < out.topLeft.height; ++y) {
+            for (std::int32_t x = 0; x < out.topLeft.width; ++x) {
+                out.topLeft.at(x, y) = p.pixel(x, y);
+            }
+        }
+        if (request.scaledWidth > 0 && request.scaledHeight > 0) {
+            out.scaled = Bitmap(request.scaledWidth, request.scaledHeight);
+            for (std::int32_t y = 0; y < request.scaledHeight; ++y) {
+                for (std::int32_t x = 0; x < request.scaledWidth; ++x) {
+                    out.scaled.at(x, y) = p.pixel(
+                        static_cast<std::int32_t>(std::int64_t{x} * p.width / request.scaledWidth),
+                        static_cast<std::int32_t>(std::int64_t{y} * p.height /
+                                                  request.scaledHeight));
+                }
+            }
+        }
+        return PictureError::None;
+    }
+
+    std::int32_t iconCount(const std::string& path) override {
+        const auto it = icons.find(path);
+        return it == icons.end() ? 0 : static_cast<std::int32_t>(it->second.size());
+    }
+    bool extractIcon(const std::string& path, std::int32_t index, std::int32_t size,
+                     Bitmap& out) override {
+        const auto it = icons.find(path);
+        if (it == icons.end() || index < 0 ||
+            static_cast<std::size_t>(index) >= it->second.size() ||
+            it->second[static_cast<std::size_t>(index)].width != size) {
+            return false;
+        }
+        out = it->second[static_cast<std::size_t>(index)];
+        return true;
+    }
+    bool shellIcon(const std::string& path, std::int32_t size, Bitmap& out) override {
+        shellAsked.push_back(path);
+        const auto it = shellIcons.find(path);
+        if (it == shellIcons.end() || it->second.width != size) {
+            return false;
+        }
+        out = it->second;
+        return true;
+    }
+
+    void beep() override { ++beeps; }
+    void messageBox(const std::string& text, const std::string& title) override {
+        messages.push_back(title + ": " + text);
+    }
+    std::vector<std::string> processNames() override { return processes; }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> processes;
+};
+
+} // namespace kesk::test
