@@ -1,0 +1,349 @@
+#include "platform/fileio.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kesk::fileio {
+
+namespace {
+
+std::mutex hookMutex;
+std::function<bool(WriteStep)> stepHook;
+
+bool stepDone(WriteStep step) {
+    std::function<bool(WriteStep)> hook;
+    {
+        std::lock_guard<std::mutex> lock(hookMutex);
+        hook = stepHook;
+    }
+    return !hook || hook(step);
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+// 100-ns ticks between 1601-01-01 and 1970-01-01.
+constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
+
+#ifdef _WIN32
+
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::int64_t ticksOf(const FILETIME& ft) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) |
+                                     ft.dwLowDateTime);
+}
+
+struct Handle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    Handle() = default;
+    explicit Handle(HANDLE v) : h(v) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { close(); }
+    bool ok() const { return h != INVALID_HANDLE_VALUE; }
+    void close() {
+        if (ok()) {
+            CloseHandle(h);
+            h = INVALID_HANDLE_VALUE;
+        }
+    }
+    HANDLE release() { return std::exchange(h, INVALID_HANDLE_VALUE); }
+};
+
+#else
+
+std::int64_t ticksOf(const struct timespec& ts) {
+    return kUnixEpochTicks + static_cast<std::int64_t>(ts.tv_sec) * 10000000LL +
+           static_cast<std::int64_t>(ts.tv_nsec) / 100;
+}
+
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int v) : fd(v) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { close(); }
+    bool ok() const { return fd >= 0; }
+    int close() {
+        int rc = 0;
+        if (fd >= 0) {
+            rc = ::close(fd);
+            fd = -1;
+        }
+        return rc;
+    }
+    int release() { return std::exchange(fd, -1); }
+};
+
+#endif
+
+std::string tempPathFor(const std::string& path) {
+#ifdef _WIN32
+    const unsigned long pid = GetCurrentProcessId();
+#else
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+    return path + ".~" + std::to_string(pid) + "-" + std::to_string(tempCounter.fetch_add(1)) +
+           ".tmp";
+}
+
+} // namespace
+
+void setWriteStepHookForTests(std::function<bool(WriteStep)> hook) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    stepHook = std::move(hook);
+}
+
+std::int64_t nowTicks() {
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return kUnixEpochTicks + since1970.count() / 100;
+}
+
+#ifdef _WIN32
+
+std::optional<FileStamp> stat(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    FileStamp s;
+    s.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    s.modified = ticksOf(data.ftLastWriteTime);
+    s.changed = ticksOf(data.ftCreationTime);
+    s.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return s;
+}
+
+std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes) {
+    Handle h(CreateFileW(wide(path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.ok()) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.h, &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t got = 0;
+    while (got < out.size()) {
+        DWORD chunk = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size() - got, 1u << 24));
+        if (!ReadFile(h.h, out.data() + got, want, &chunk, nullptr)) {
+            return std::nullopt;
+        }
+        if (chunk == 0) {
+            break; // the file shrank while we read; what we have is what is there
+        }
+        got += chunk;
+    }
+    out.resize(got);
+    return out;
+}
+
+bool writeAtomic(const std::string& path, std::string_view bytes) {
+    const std::wstring target = wide(path);
+    const DWORD attrs = GetFileAttributesW(target.c_str());
+    const bool exists = attrs != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    const std::wstring temp = wide(tempPathFor(path));
+    Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr));
+    if (!h.ok()) {
+        return false;
+    }
+    auto abandon = [&] {
+        h.close();
+        DeleteFileW(temp.c_str());
+        return false;
+    };
+    if (!stepDone(WriteStep::CreateTemp)) {
+        return false; // as after a crash: the temporary file stays behind
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+        if (!WriteFile(h.h, bytes.data() + done, want, &wrote, nullptr) || wrote == 0) {
+            return abandon();
+        }
+        done += wrote;
+    }
+    if (!stepDone(WriteStep::WriteData)) {
+        return false;
+    }
+    if (!FlushFileBuffers(h.h)) {
+        return abandon();
+    }
+    if (!stepDone(WriteStep::Flush)) {
+        return false;
+    }
+    if (!CloseHandle(h.release())) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    if (!stepDone(WriteStep::Close)) {
+        return false;
+    }
+    // ReplaceFileW keeps the target's attributes and security; a new file is a plain move.
+    BOOL moved = FALSE;
+    if (exists) {
+        moved = ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                             nullptr, nullptr);
+    }
+    if (!moved) {
+        moved = MoveFileExW(temp.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!moved) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return stepDone(WriteStep::Replace);
+}
+
+#else
+
+std::optional<FileStamp> stat(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    FileStamp s;
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.modified = ticksOf(st.st_mtim);
+    s.changed = ticksOf(st.st_ctim);
+    s.identity = static_cast<std::uint64_t>(st.st_ino);
+    s.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return s;
+}
+
+std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.ok()) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::read(fd.fd, out.data() + got, out.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break; // the file shrank while we read
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    return out;
+}
+
+bool writeAtomic(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+        return false; // a rename would replace a read-only file; the platform refuses that
+    }
+    const std::string temp = tempPathFor(path);
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!fd.ok()) {
+        return false;
+    }
+    auto abandon = [&] {
+        fd.close();
+        ::unlink(temp.c_str());
+        return false;
+    };
+    if (!stepDone(WriteStep::CreateTemp)) {
+        return false; // as after a crash: the temporary file stays behind
+    }
+    if (exists) {
+        (void)::fchmod(fd.fd, mode); // the umask must not narrow the file's permissions
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return abandon();
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!stepDone(WriteStep::WriteData)) {
+        return false;
+    }
+    if (::fsync(fd.fd) != 0) {
+        return abandon();
+    }
+    if (!stepDone(WriteStep::Flush)) {
+        return false;
+    }
+    if (::close(fd.release()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (!stepDone(WriteStep::Close)) {
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    const auto slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    Fd dfd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dfd.ok()) {
+        (void)::fsync(dfd.fd);
+    }
+    return stepDone(WriteStep::Replace);
+}
+
+#endif
+
+} // namespace kesk::fileio

@@ -1,0 +1,53 @@
+#pragma once
+// Whole-file reads, cheap change stamps and atomic replacement of a file.
+// Paths are UTF-8; on Windows they go to the wide-character API unchanged in
+// meaning, so any file name the user can create is reachable.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kesk::fileio {
+
+// What a stat of a regular file tells about its content without reading it.
+// Times are in 100-ns ticks since 1601 (the Windows file-time scale) on every
+// platform, so they compare directly with nowTicks().
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;   // status change (POSIX) or creation time (Windows)
+    std::uint64_t identity = 0; // inode where the platform has one, else 0
+    bool readOnly = false;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of a regular file; nothing for a missing file, a directory or a
+// file that cannot be queried.
+std::optional<FileStamp> stat(const std::string& path);
+
+// The whole content of a regular file; nothing when the file is missing,
+// unreadable, not a regular file or larger than maxBytes.
+std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes);
+
+// The wall clock in the unit and epoch of FileStamp times.
+std::int64_t nowTicks();
+
+// The steps of writeAtomic, in order.
+enum class WriteStep { CreateTemp, WriteData, Flush, Close, Replace };
+
+// Replaces the file at `path` with `bytes` so that at every moment the path
+// holds either the complete old content or the complete new one: the bytes go
+// to a temporary file in the same directory, are flushed to the disk, and the
+// temporary file is then renamed over the target. A read-only target, a
+// missing directory or a target locked by another program leaves everything as
+// it was and gives false.
+bool writeAtomic(const std::string& path, std::string_view bytes);
+
+// Tests only: called after each completed step; returning false abandons the
+// write right there as a crash would (a temporary file may stay behind).
+// An empty function removes the hook.
+void setWriteStepHookForTests(std::function<bool(WriteStep)> hook);
+
+} // namespace kesk::fileio

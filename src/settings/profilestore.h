@@ -1,0 +1,34 @@
+#pragma once
+// The file side of the profile engine: every call sees the file as it is on
+// disk now, and a file that did not change is not parsed again.
+
+#include "settings/profile.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kesk::ini {
+
+enum class FileState { Missing, Unreadable, Present };
+
+struct FileView {
+    FileState state = FileState::Missing;
+    std::shared_ptr<const Profile> profile; // set when Present
+};
+
+// Files above this size are not read (a read gives nothing, a write is refused).
+inline constexpr std::uint64_t kMaxFileBytes = 64ull * 1024 * 1024;
+
+// The file at `path` as it is now.
+FileView load(const std::string& path);
+
+// Applies `edit` to the file as it is now and writes the result atomically if
+// the edit changed it. A missing file starts empty when `createMissing`,
+// otherwise nothing happens. Returns whether the file was written.
+bool update(const std::string& path, bool createMissing, const std::function<bool(Profile&)>& edit);
+
+// Tests and benchmarks: how many times a file was parsed since start.
+std::uint64_t parseCountForTests();
+
+} // namespace kesk::ini
