@@ -1,0 +1,302 @@
+#include "tray/frmMain.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "about/frmSplash.h"
+#include "support/appinfo.h"
+#include "support/conversions.h"
+#include "tray/mdGraphics.h"
+#include "tray/mdIsExeRunning.h"
+
+namespace kesk {
+
+namespace {
+
+// No start button is larger than the screen; a taskbar that reports more must
+// not make the copy allocate gigabytes.
+constexpr std::int32_t kMaxButtonSide = 4096;
+
+std::int32_t usableSide(std::int32_t side, std::int32_t screenSide) {
+    const std::int32_t limit =
+        screenSide > 0 ? std::min(screenSide, kMaxButtonSide) : kMaxButtonSide;
+    return std::clamp(side, 0, limit);
+}
+
+std::int32_t twipsToPixels(std::int32_t twips, double twipsPerPixel) {
+    const double tpp = twipsPerPixel > 0 ? twipsPerPixel : 15.0;
+    return static_cast<std::int32_t>(conv::roundHalfEven(twips / tpp));
+}
+
+// Clears a flag when the scope ends, however it ends.
+class FlagScope {
+  public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+} // namespace
+
+std::string alreadyRunningText(const std::string& productName) {
+    return "Sorry, aber " + productName + " ist schon gestartet!";
+}
+
+frmMain::frmMain(Desktop& desktop, ShellPort& shell, MenuWindowPort& menu,
+                 std::function<void()> updateCompDate)
+    : desktop_(desktop), shell_(shell), menu_(menu), updateCompDate_(std::move(updateCompDate)) {}
+
+// --- Start-up ------------------------------------------------------------------------------
+
+void frmMain::Form_Load() noexcept {
+    s_.loaded = true;
+    // A directory that cannot be written must not keep the program from starting.
+    ErrorRecord failure;
+    if (updateCompDate_ && !skipOnError(updateCompDate_, &failure)) {
+        s_.compDateFailure = failure;
+    }
+
+    std::int16_t running = 0;
+    skipOnError([&] { running = countRunningExe(desktop_, app::exeName() + ".exe"); });
+    if (running > 1) {
+        s_.refused = true;
+        shell_.criticalMessage(alreadyRunningText(app::kProductName), "Error");
+        Form_QueryUnload();
+        return;
+    }
+
+    // Each step on its own: a failing one must not keep the program out of reach.
+    s_.menuBarVisible = false;
+    skipOnError([&] { shell_.hideMainWindow(); });
+    skipOnError([&] { shell_.hideFromTaskList(); });
+    skipOnError([&] { installTrayIcon(); });
+    skipOnError([&] { attachStartBtn(); });
+    skipOnError([&] { menu_.construct(); });
+}
+
+// --- Taskbar button --------------------------------------------------------------------------
+
+void frmMain::attachStartBtn() {
+    shell_.moveButtonToMain();
+    s_.picStartBtn.place = ButtonPlace::MainWindow;
+    s_.hTaskbar = shell_.findTaskbar();
+    s_.hWinStartBtn = s_.hTaskbar != 0 ? shell_.firstChild(s_.hTaskbar) : 0;
+
+    // A taskbar that is missing, hidden or empty (as on a desktop without one)
+    // would swallow the button; it then gets a place of its own.
+    Rect taskbarRect;
+    Rect buttonRect;
+    const bool usable =
+        s_.hTaskbar != 0 && s_.hWinStartBtn != 0 && shell_.isWindowVisible(s_.hTaskbar) &&
+        shell_.windowRect(s_.hTaskbar, taskbarRect) && taskbarRect.width() > 0 &&
+        taskbarRect.height() > 0 && shell_.windowRect(s_.hWinStartBtn, buttonRect) &&
+        buttonRect.width() > 0 && buttonRect.height() > 0;
+    if (!usable) {
+        placeOwnButton();
+        return;
+    }
+
+    const Rect old = s_.picStartBtn.bounds;
+    s_.picStartBtn.bounds = Rect{0, 0, old.width(), old.height()};
+    shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
+    s_.picStartBtn.place = ButtonPlace::Taskbar;
+
+    shell_.setWindowText(s_.hWinStartBtn, "VLM");
+    Rect r = s_.startBtnRect;
+    if (shell_.windowRect(s_.hWinStartBtn, r)) {
+        s_.startBtnRect = r;
+    }
+
+    const ScreenMetrics screen = desktop_.screen();
+    const std::int32_t w = usableSide(s_.startBtnRect.width(), screen.widthPixels);
+    const std::int32_t h = usableSide(s_.startBtnRect.height(), screen.heightPixels);
+    s_.picStartBtn.bounds = Rect{0, 0, w, h};
+    shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
+
+    // Uncovered, the system start button shows itself with the caption "VLM":
+    // that is the face the copy takes.
+    s_.picStartBtn.visible = false;
+    shell_.showButton(false);
+    shell_.paintUncovered(s_.hWinStartBtn);
+
+    s_.picStartBtn.picture = captureStartButton(w, h);
+    shell_.setButtonPicture(s_.picStartBtn.picture);
+    s_.picStartBtn.visible = true;
+    shell_.showButton(true);
+
+    shell_.setWindowText(s_.hWinStartBtn, "start");
+}
+
+Bitmap frmMain::captureStartButton(std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    const Rect area{s_.startBtnRect.left, s_.startBtnRect.top, s_.startBtnRect.left + width,
+                    s_.startBtnRect.top + height};
+    const std::vector<Colour> screen = desktop_.readScreen(area);
+    Bitmap picture(width, height);
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        // Points the platform did not deliver count as unreadable.
+        const Colour c = i < screen.size() ? screen[i] : Colour{-1};
+        picture.pixels[i] = toArgb(exchangeRedGreen(c));
+    }
+    return picture;
+}
+
+void frmMain::placeOwnButton() {
+    const ScreenMetrics screen = desktop_.screen();
+    const std::int32_t w = twipsToPixels(kOwnButtonWidthTwips, screen.twipsPerPixelX);
+    const std::int32_t h = twipsToPixels(kOwnButtonHeightTwips, screen.twipsPerPixelY);
+    const std::int32_t bottom = std::max(screen.heightPixels, h);
+    s_.picStartBtn.place = ButtonPlace::OwnPlace;
+    s_.picStartBtn.bounds = Rect{0, bottom - h, w, bottom};
+    s_.picStartBtn.picture = Bitmap{};
+    s_.picStartBtn.visible = true;
+    shell_.moveButtonInto(0, s_.picStartBtn.bounds);
+    shell_.setButtonPicture(s_.picStartBtn.picture);
+    shell_.showButton(true);
+}
+
+void frmMain::picStartBtn_Click() noexcept {
+    if (s_.aboutOpen || s_.shuttingDown) {
+        return;
+    }
+    guardEvent([&] {
+        if (menu_.isVisible()) {
+            menu_.hide();
+        } else {
+            menu_.show();
+        }
+    });
+}
+
+void frmMain::picStartBtn_DblClick() noexcept {
+    if (s_.aboutOpen || s_.shuttingDown) {
+        return;
+    }
+    menuBarWSM_Click();
+    guardEvent([&] { menu_.hide(); });
+}
+
+void frmMain::picStartBtn_OLEDragOver() noexcept {
+    if (s_.aboutOpen || s_.shuttingDown) {
+        return;
+    }
+    guardEvent([&] { menu_.show(); });
+}
+
+void frmMain::menuToggleVLM_Click() noexcept {
+    if (s_.menuToggleVLMChecked) {
+        guardEvent([&] { shell_.moveButtonToMain(); });
+        s_.picStartBtn.place = ButtonPlace::MainWindow;
+        s_.menuToggleVLMChecked = false;
+        guardEvent([&] { menu_.unload(); });
+    } else {
+        guardEvent([&] { attachStartBtn(); });
+        s_.menuToggleVLMChecked = true;
+    }
+}
+
+void frmMain::menuBarWSM_Click() noexcept {
+    guardEvent([&] { shell_.postLeftButtonDown(s_.hWinStartBtn); });
+}
+
+// --- Tray ------------------------------------------------------------------------------------
+
+void frmMain::installTrayIcon() {
+    s_.trayIconData = makeTrayIconData(shell_.notificationWindow(), shell_.notificationMessage(),
+                                       shell_.programIcon(), app::kTitle);
+    shell_.addTrayIcon(s_.trayIconData);
+}
+
+void frmMain::removeTrayIcon() {
+    shell_.removeTrayIcon(s_.trayIconData);
+}
+
+std::vector<TrayMenuEntry> frmMain::trayMenu() const {
+    return {
+        {TrayCommand::ToggleVLM, "VLM button", s_.menuToggleVLMChecked, false},
+        {TrayCommand::OpenStartMenu, "Open Windows Start Menu", false, false},
+        {TrayCommand::About, "About", false, false},
+        {TrayCommand::None, "-", false, true},
+        {TrayCommand::Exit, "Exit", false, false},
+    };
+}
+
+void frmMain::pic1_MouseMove(std::uint32_t message) noexcept {
+    if (s_.aboutOpen || s_.shuttingDown || message != kWmRButtonUp) {
+        return;
+    }
+    TrayCommand chosen = TrayCommand::None;
+    guardEvent([&] { chosen = shell_.popupTrayMenu(trayMenu()); });
+    switch (chosen) {
+    case TrayCommand::ToggleVLM:
+        menuToggleVLM_Click();
+        break;
+    case TrayCommand::OpenStartMenu:
+        menuBarWSM_Click();
+        break;
+    case TrayCommand::About:
+        menuAbout_Click();
+        break;
+    case TrayCommand::Exit:
+        menuBarExit_Click();
+        break;
+    case TrayCommand::None:
+        break;
+    }
+}
+
+void frmMain::taskbarCreated() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown) {
+        return;
+    }
+    if (s_.trayIconData.uID != 0) {
+        guardEvent([&] { shell_.addTrayIcon(s_.trayIconData); });
+    }
+    if (s_.menuToggleVLMChecked) {
+        guardEvent([&] { attachStartBtn(); });
+    }
+}
+
+// --- About box -------------------------------------------------------------------------------
+
+void frmMain::menuAbout_Click() noexcept {
+    if (s_.aboutOpen || s_.shuttingDown) {
+        return;
+    }
+    guardEvent([&] {
+        frmSplash splash(desktop_);
+        splash.setForeColor(kColourWhite);
+        // A broken background picture leaves the plain colour; the box still opens.
+        skipOnError([&] { splash.loadBackPic(kBackPicLink); });
+        const FlagScope open(s_.aboutOpen);
+        shell_.showAboutModal(splash);
+    });
+}
+
+// --- Shut-down -------------------------------------------------------------------------------
+
+void frmMain::menuBarExit_Click() noexcept {
+    // Unloading the main window asks to close it again; that close must not
+    // start the sequence a second time.
+    if (s_.shuttingDown) {
+        return;
+    }
+    s_.shuttingDown = true;
+    skipOnError([&] { removeTrayIcon(); });
+    skipOnError([&] { menu_.unload(); });
+    skipOnError([&] { shell_.unloadMainWindow(); });
+    s_.loaded = false;
+    shell_.terminateProcess();
+}
+
+void frmMain::Form_QueryUnload() noexcept {
+    menuBarExit_Click();
+}
+
+} // namespace kesk

@@ -1,0 +1,108 @@
+#pragma once
+// The hidden main window's presenter: start-up and the single-instance rule,
+// the taskbar button, the tray icon and its menu, the about box and the
+// shut-down. The Windows side turns messages into the handlers below.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "support/errors.h"
+#include "tray/mdTrayIcon.h"
+#include "tray/ports.h"
+
+namespace kesk {
+
+enum class ButtonPlace {
+    MainWindow, // inside the hidden main window: not seen
+    Taskbar,    // in the taskbar, over the system start button
+    OwnPlace    // no usable taskbar: on the desktop at the bottom left of the screen
+};
+
+struct StartButtonState {
+    ButtonPlace place = ButtonPlace::MainWindow;
+    // Pixels in the parent (the screen for OwnPlace).
+    Rect bounds;
+    bool visible = true;
+    // The copy of the system start button with red and green exchanged; empty
+    // when the button draws its own face labelled "VLM".
+    Bitmap picture;
+};
+
+struct frmMainState {
+    bool loaded = false;
+    bool menuBarVisible = true;
+    // Whether the button is attached. Checked from the start: start-up attaches it.
+    bool menuToggleVLMChecked = true;
+    WindowId hTaskbar = 0;
+    WindowId hWinStartBtn = 0;
+    // The system start button's screen rectangle at the last attach.
+    Rect startBtnRect;
+    TrayIconData trayIconData;
+    StartButtonState picStartBtn;
+    bool aboutOpen = false;
+    bool shuttingDown = false;
+    // A second copy refused to start.
+    bool refused = false;
+    // What went wrong while stamping the build date (start-up goes on).
+    std::optional<ErrorRecord> compDateFailure;
+};
+
+inline constexpr std::uint32_t kWmRButtonUp = 517;
+// The button's own place when there is no taskbar to put it in.
+inline constexpr std::int32_t kOwnButtonWidthTwips = 900;
+inline constexpr std::int32_t kOwnButtonHeightTwips = 360;
+inline constexpr const char* kBackPicLink = "skin\\Velora_BG.bmp";
+
+// "Sorry, aber <product> ist schon gestartet!"
+std::string alreadyRunningText(const std::string& productName);
+
+class frmMain {
+  public:
+    // `updateCompDate` stamps the build date; its result is not used.
+    frmMain(Desktop& desktop, ShellPort& shell, MenuWindowPort& menu,
+            std::function<void()> updateCompDate);
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    const frmMainState& state() const noexcept { return s_; }
+
+    // --- Events (none of them throws) -------------------------------------------------
+    void Form_Load() noexcept;
+    // Any close of the main window: runs the shut-down, never cancels.
+    void Form_QueryUnload() noexcept;
+    void picStartBtn_Click() noexcept;
+    void picStartBtn_DblClick() noexcept;
+    void picStartBtn_OLEDragOver() noexcept;
+    // A notification of the tray icon, carrying the mouse message that
+    // happened over it.
+    void pic1_MouseMove(std::uint32_t message) noexcept;
+    void menuToggleVLM_Click() noexcept;
+    void menuBarWSM_Click() noexcept;
+    void menuAbout_Click() noexcept;
+    void menuBarExit_Click() noexcept;
+    // The shell's taskbar was created anew (TaskbarCreated): the icon and the
+    // button went with the old one.
+    void taskbarCreated() noexcept;
+
+    // --- Procedures -----------------------------------------------------------------------
+    void installTrayIcon();
+    void removeTrayIcon();
+    void attachStartBtn();
+    std::vector<TrayMenuEntry> trayMenu() const;
+
+  private:
+    void placeOwnButton();
+    Bitmap captureStartButton(std::int32_t width, std::int32_t height);
+
+    Desktop& desktop_;
+    ShellPort& shell_;
+    MenuWindowPort& menu_;
+    std::function<void()> updateCompDate_;
+    frmMainState s_;
+};
+
+} // namespace kesk

@@ -1,0 +1,41 @@
+#pragma once
+// The notification-area icon's record, as the program fills it once at
+// start-up and hands it unchanged to the removal at shut-down.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kesk {
+
+// A window of the platform, as an opaque number (0: none). The presenters keep
+// and compare them, only the Windows side turns them into handles.
+using WindowId = std::uintptr_t;
+
+struct TrayIconData {
+    WindowId hWnd = 0;        // the window that receives the notifications
+    std::uint32_t uID = 0;    // 1 once filled
+    std::uint32_t uFlags = 0; // message, icon and tip
+    std::uint32_t uCallbackMessage = 0;
+    std::uintptr_t hIcon = 0; // the program icon
+    std::string szTip;        // UTF-8
+    bool operator==(const TrayIconData&) const = default;
+};
+
+inline constexpr std::uint32_t kNifMessage = 1;
+inline constexpr std::uint32_t kNifIcon = 2;
+inline constexpr std::uint32_t kNifTip = 4;
+inline constexpr std::uint32_t kTrayIconId = 1;
+// The tip field holds this many characters before its terminating NUL.
+inline constexpr std::size_t kTrayTipCharacters = 63;
+
+// The title cut to the tip field, never inside a UTF-8 sequence. A longer
+// title loses its end rather than the terminator.
+std::string trayTip(std::string_view title);
+
+// The record for the icon: identifier 1, flags message + icon + tip, the tip
+// from the title.
+TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, std::uintptr_t icon,
+                              std::string_view title);
+
+} // namespace kesk

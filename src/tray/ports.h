@@ -1,0 +1,106 @@
+#pragma once
+// What the main window's presenter asks of the rest of the program: the menu
+// window (MenuWindowPort) and the shell around it (ShellPort). The Windows
+// side carries both out; the unit tests record the calls.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "tray/mdTrayIcon.h"
+
+namespace kesk {
+
+class frmSplash;
+
+// The menu window as frmMain sees it. Calls may throw a RuntimeError (a build
+// that fails); frmMain passes such failures over.
+class MenuWindowPort {
+  public:
+    virtual ~MenuWindowPort() = default;
+    // False while the window is not loaded.
+    virtual bool isVisible() = 0;
+    // Shows the window, not modal. A window that is not loaded is loaded
+    // first, and loading runs a build.
+    virtual void show() = 0;
+    // Hides the window (its auto-hide timer keeps running).
+    virtual void hide() = 0;
+    // Unloads the window; its unload stores the height offset in the
+    // catalogue. Nothing happens when it is not loaded.
+    virtual void unload() = 0;
+    // A build (Form_Construct). A window that is not loaded is loaded first,
+    // and loading runs a build of its own before this one.
+    virtual void construct() = 0;
+};
+
+// The entries of the tray menu, in their order.
+enum class TrayCommand { None, ToggleVLM, OpenStartMenu, About, Exit };
+
+struct TrayMenuEntry {
+    TrayCommand command = TrayCommand::None; // None for the separator
+    std::string caption;
+    bool checked = false;
+    bool separator = false;
+    bool operator==(const TrayMenuEntry&) const = default;
+};
+
+// What the shell does for frmMain beyond Desktop. None of these may throw;
+// a failing call leaves things as they were.
+class ShellPort {
+  public:
+    virtual ~ShellPort() = default;
+
+    // --- The main window ------------------------------------------------------------------
+    virtual void hideMainWindow() = 0;
+    virtual void hideFromTaskList() = 0;
+    // Destroys the main window (the process goes on until terminateProcess).
+    virtual void unloadMainWindow() = 0;
+    // Ends the process at once: no further event runs.
+    virtual void terminateProcess() = 0;
+    // A modal message box with the critical-error icon and an OK button.
+    virtual void criticalMessage(const std::string& text, const std::string& title) = 0;
+
+    // --- The notification area -------------------------------------------------------------
+    // Where the icon's notifications go, with which message, and the icon shown.
+    virtual WindowId notificationWindow() = 0;
+    virtual std::uint32_t notificationMessage() = 0;
+    virtual std::uintptr_t programIcon() = 0;
+    virtual bool addTrayIcon(const TrayIconData& data) = 0;
+    virtual bool removeTrayIcon(const TrayIconData& data) = 0;
+    // Pops the menu up at the mouse position; returns the chosen entry, or
+    // None when the menu was dismissed.
+    virtual TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) = 0;
+    // Shows the about box modally, owned by the main window; returns once it
+    // is closed (once the presenter is no longer loaded).
+    virtual void showAboutModal(frmSplash& splash) = 0;
+
+    // --- The taskbar and the system start button -----------------------------------------
+    // The top-level window of class "shell_traywnd" with an empty title; 0 if none.
+    virtual WindowId findTaskbar() = 0;
+    // The first child window; 0 for none or for window 0.
+    virtual WindowId firstChild(WindowId window) = 0;
+    // The window's screen rectangle; false (and `out` untouched) on failure.
+    virtual bool windowRect(WindowId window, Rect& out) = 0;
+    virtual bool isWindowVisible(WindowId window) = 0;
+    // Sets a window's caption (the system start button repaints with it).
+    virtual void setWindowText(WindowId window, const std::string& text) = 0;
+    // A press of the left button on the window; dropped for window 0.
+    virtual void postLeftButtonDown(WindowId window) = 0;
+    // Lets `window` paint what has become visible of it, without running any
+    // of this program's own events.
+    virtual void paintUncovered(WindowId window) = 0;
+
+    // --- The taskbar button picStartBtn -----------------------------------------------------
+    // Back into the hidden main window (not seen there).
+    virtual void moveButtonToMain() = 0;
+    // Into `parent` at `bounds` (pixels in the parent); parent 0 puts it on the
+    // desktop, above other windows, at `bounds` in screen pixels.
+    virtual void moveButtonInto(WindowId parent, const Rect& bounds) = 0;
+    virtual void showButton(bool visible) = 0;
+    // The button's face; an empty bitmap lets the button draw a plain face
+    // with the caption "VLM".
+    virtual void setButtonPicture(const Bitmap& picture) = 0;
+};
+
+} // namespace kesk
