@@ -1,0 +1,430 @@
+// The menu window on a real desktop: what the real controls hold after a build from a test
+// catalogue, where the window stands, what it paints, and how it takes bad pictures.
+#include "win32/menu_view.h"
+
+#include "support/appinfo.h"
+#include "win32/desktop_test_pictures.h"
+#include "win32/desktop_win32.h"
+#include "win32/wtext.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <set>
+#include <string>
+
+namespace kesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string u8(const fs::path& p) {
+    const auto s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+// The test skin: its background bitmap is a gradient whose pixel (x, y) is RGB(x, y, 0x5A)
+// (low bytes), so every painted point tells where it came from.
+constexpr int kSkinWidth = 300;
+constexpr int kSkinHeight = 527;
+std::uint32_t skinPixel(int x, int y) {
+    return (static_cast<std::uint32_t>(x & 0xFF) << 16) |
+           (static_cast<std::uint32_t>(y & 0xFF) << 8) | 0x5Au;
+}
+
+// A client area rendered through WM_PRINTCLIENT into 0xRRGGBB pixels.
+class Rendering {
+  public:
+    Rendering(HWND hwnd, UINT flags = PRF_CLIENT) {
+        RECT rc{};
+        GetClientRect(hwnd, &rc);
+        w_ = rc.right;
+        h_ = rc.bottom;
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w_;
+        bi.bmiHeader.biHeight = -h_;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        win::UniqueDC dc(CreateCompatibleDC(nullptr));
+        void* bits = nullptr;
+        win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!dib || bits == nullptr) {
+            ADD_FAILURE() << "no bitmap to render into";
+            return;
+        }
+        {
+            win::SelectGuard sel(dc.get(), dib.get());
+            SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), flags);
+        }
+        GdiFlush();
+        const auto* p = static_cast<const std::uint32_t*>(bits);
+        px_.assign(p, p + static_cast<std::size_t>(w_) * h_);
+    }
+    int width() const { return w_; }
+    int height() const { return h_; }
+    std::uint32_t at(int x, int y) const {
+        return px_.at(static_cast<std::size_t>(y) * w_ + x) & 0xFFFFFFu;
+    }
+    // Whether any pixel inside `r` satisfies `pred`.
+    template <class P> bool any(const RECT& r, P pred) const {
+        for (int y = std::max(0L, r.top); y < std::min<long>(h_, r.bottom); ++y) {
+            for (int x = std::max(0L, r.left); x < std::min<long>(w_, r.right); ++x) {
+                if (pred(at(x, y))) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+  private:
+    int w_ = 0;
+    int h_ = 0;
+    std::vector<std::uint32_t> px_;
+};
+
+int r8(std::uint32_t c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
+int g8(std::uint32_t c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+int b8(std::uint32_t c) {
+    return static_cast<int>(c & 0xFF);
+}
+bool reddish(std::uint32_t c) {
+    return r8(c) > 180 && g8(c) < 90 && b8(c) < 90;
+}
+
+// Number of different colours image `i` of `il` shows when drawn on magenta.
+std::size_t coloursOfImage(HIMAGELIST il, int i) {
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(il, &w, &h);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    win::UniqueDC dc(CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    auto* p = static_cast<std::uint32_t*>(bits);
+    std::fill(p, p + w * h, 0x00FF00FFu);
+    {
+        win::SelectGuard sel(dc.get(), dib.get());
+        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
+    }
+    GdiFlush();
+    std::set<std::uint32_t> colours(p, p + w * h);
+    return colours.size();
+}
+
+Bytes head(Bytes b, std::size_t n) {
+    b.resize(std::min(n, b.size()));
+    return b;
+}
+
+struct Row {
+    std::string key;
+    std::string text;
+    int picture; // 1-based, as the presenter numbers them
+    bool red;
+    bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Row& r) {
+    return os << "{" << r.key << ", " << r.text << ", " << r.picture << (r.red ? ", red}" : "}");
+}
+
+class MenuViewTest : public ::testing::Test {
+  protected:
+    ComScope com;
+    TempDir dir{"menuview"};
+    win::Win32Desktop desk;
+    frmVelora presenter{desk};
+    win::MenuView view{presenter};
+
+    void SetUp() override {
+        fs::create_directories(dir / "skin");
+        fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "notFound.ico", dir / "notFound.ico");
+        writeText(dir / "skin" / "skin.ini",
+                  "[COLORS]\nHEAD_BAR_BG=800000\nHEAD_BAR_FG=FFFFFF\nLIST_BOX_BG=F0F0F0\n"
+                  "LIST_BOX_FG=402010\n");
+        writeBytes(dir / "skin" / "Velora_BG.bmp", makeBmp24(kSkinWidth, kSkinHeight, skinPixel));
+        app::overrideForTests(u8(dir.path()), "KeskVLM");
+    }
+    void TearDown() override { app::overrideForTests("", ""); }
+
+    static void writeText(const fs::path& p, const std::string& text) {
+        Bytes b;
+        for (char c : text) {
+            if (c == '\n') {
+                b.push_back('\r');
+            }
+            b.push_back(static_cast<std::uint8_t>(c));
+        }
+        writeBytes(p, b);
+    }
+    void writeCatalogue(const std::string& text) { writeText(dir / "velora.ini", text); }
+    static std::string item(const std::string& section, const std::string& group,
+                            const std::string& target, const std::string& icon = "") {
+        return "[" + section + "]\nName=" + section + "\nTarget=" + target +
+               "\nParam=\nWorkdir=\nIcon=" + icon + "\nGroup=" + group + "\n";
+    }
+
+    void build() {
+        ASSERT_TRUE(view.create());
+        view.load();
+    }
+
+    // What list k of the real controls holds, colour judged from its rendering (each entry
+    // scrolled into view first: a long list shows only some of them).
+    std::vector<Row> rowsOf(std::size_t k) {
+        HWND list = view.listView(k);
+        std::vector<Row> rows;
+        const auto n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            wchar_t text[256] = {};
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+            it.iItem = i;
+            it.pszText = text;
+            it.cchTextMax = 256;
+            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(i), FALSE);
+            RECT label{LVIR_LABEL, 0, 0, 0};
+            SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(&label));
+            const Rendering shot(list);
+            rows.push_back(Row{view.entryKey(k, it.lParam), win::narrow(text), it.iImage + 1,
+                               shot.any(label, reddish)});
+        }
+        SendMessageW(list, LVM_ENSUREVISIBLE, 0, FALSE);
+        return rows;
+    }
+};
+
+TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
+    writeBytes(dir / "notes.txt", Bytes{'h', 'i'});
+    writeBytes(dir / "own.ico", makeIco({{32, 0xFF20A020u}}));
+    const std::string d = u8(dir.path());
+    writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n" +
+                   item("Pad", "Tools", "C:\\windows\\notepad.exe") +
+                   item("Gone", "Scripts", d + "\\missing.exe") +
+                   item("Notes", "Documents", d + "\\notes.txt") + "[NoGroup]\nName=x\n" +
+                   item("Own", "Applications", "C:\\windows\\notepad.exe", d + "\\own.ico") +
+                   item("Lower", "tools", "C:\\windows\\notepad.exe") +
+                   item("Cmd", "Tools", "C:\\windows\\system32\\cmd.exe"));
+    build();
+    ASSERT_FALSE(presenter.state().lastBuildFailed) << presenter.state().lastBuildError.number;
+
+    // Pictures: 1 fallback, 2 notepad's own icon, 3 the shell's for the text document,
+    // 4 the icon file, 5 the lower-case item's (resolved though never listed), 6 cmd's icon.
+    EXPECT_EQ(rowsOf(0), (std::vector<Row>{{"ID 2", "Pad", 2, false}, {"ID 8", "Cmd", 6, false}}));
+    EXPECT_EQ(rowsOf(1), (std::vector<Row>{{"ID 6", "Own", 4, false}}));
+    EXPECT_EQ(rowsOf(2), (std::vector<Row>{{"ID 4", "Notes", 3, false}}));
+    EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 3", "Gone", 1, true}}));
+
+    // Entries that are not red are drawn in the skin's list colour, RGB(0x10, 0x20, 0x40).
+    const Rendering tools(view.listView(0));
+    RECT label{LVIR_LABEL, 0, 0, 0};
+    SendMessageW(view.listView(0), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&label));
+    EXPECT_TRUE(tools.any(label, [](std::uint32_t c) {
+        return r8(c) < 0x50 && g8(c) < 0x60 && b8(c) < 0x80 && b8(c) > r8(c);
+    }));
+
+    // Both image lists hold every picture, at their sizes.
+    HIMAGELIST large = view.largeImages();
+    HIMAGELIST small = view.smallImages();
+    EXPECT_EQ(ImageList_GetImageCount(large), 6);
+    EXPECT_EQ(ImageList_GetImageCount(small), 6);
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(large, &w, &h);
+    EXPECT_EQ(w, 32);
+    EXPECT_EQ(h, 32);
+    ImageList_GetIconSize(small, &w, &h);
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(h, 16);
+    for (HWND list : {view.listView(0), view.listView(3)}) {
+        EXPECT_EQ(
+            reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)),
+            large);
+        EXPECT_EQ(
+            reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
+            small);
+    }
+    // Real pictures from the program file and from the shell, not blank squares.
+    EXPECT_EQ(presenter.state().menuItems[2].IconSource, IconFromExe);
+    EXPECT_EQ(presenter.state().menuItems[4].IconSource, IconFromSystem);
+    EXPECT_GT(coloursOfImage(large, 1), 4u);
+    EXPECT_GT(coloursOfImage(large, 2), 4u);
+    EXPECT_GT(coloursOfImage(small, 1), 4u);
+
+    // A second build leaves the same, not twice as much.
+    presenter.Form_Construct();
+    view.render();
+    EXPECT_EQ(rowsOf(0).size(), 2u);
+    EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 3", "Gone", 1, true}}));
+    EXPECT_EQ(ImageList_GetImageCount(view.largeImages()), 6);
+    EXPECT_EQ(ImageList_GetImageCount(view.smallImages()), 6);
+}
+
+TEST_F(MenuViewTest, WindowStandsOnTheTaskbarAtTheBottomLeft) {
+    writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n");
+    build();
+    ASSERT_EQ(GetDpiForWindow(view.hwnd()), 96u) << "the figures below are for 96 dpi";
+    RECT tb{};
+    HWND tray = FindWindowW(L"Shell_TrayWnd", L"");
+    if (tray != nullptr) {
+        GetWindowRect(tray, &tb);
+    }
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    RECT r{};
+    GetWindowRect(view.hwnd(), &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right - r.left, 569); // 8535 twips
+    EXPECT_EQ(r.bottom - r.top, 553); // 8295 twips
+    EXPECT_EQ(r.top, screenHeight - 553 - (tb.bottom - tb.top));
+    EXPECT_EQ(r.top, presenter.state().menuTopPixels);
+    EXPECT_NE(GetWindowLongW(view.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(GetWindowLongW(view.hwnd(), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+
+    // The controls from their twips: pbVLM at (0, 24), the Tools list's container at (8, 24)
+    // inside it, the Scripts one at (428, 24), each 129 pixels wide.
+    const auto rectIn = [](HWND child) {
+        RECT c{};
+        GetWindowRect(child, &c);
+        MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&c), 2);
+        return c;
+    };
+    const RECT vlm = rectIn(view.panelVLM());
+    EXPECT_EQ(vlm.left, 0);
+    EXPECT_EQ(vlm.top, 24);
+    EXPECT_EQ(vlm.right, 573);
+    const RECT c0 = rectIn(view.container(0));
+    const RECT c3 = rectIn(view.container(3));
+    EXPECT_EQ(c0.left, 8);
+    EXPECT_EQ(c0.top, 24);
+    EXPECT_EQ(c3.left, 428);
+    EXPECT_EQ(c3.right - c3.left, 129);
+    EXPECT_EQ(c0.bottom - c0.top, 497); // 7455 twips
+    EXPECT_FALSE(IsWindowVisible(view.panelMenu()));
+    EXPECT_FALSE(IsWindowVisible(view.panelEdit()));
+}
+
+TEST_F(MenuViewTest, HeightOffsetMakesListsAndWindowTaller) {
+    writeCatalogue("[Window]\nheightOffset=150\n[SmallIconSize]\nWidth=24\nHeight=24\n");
+    build();
+    RECT r{};
+    GetWindowRect(view.hwnd(), &r);
+    EXPECT_EQ(r.bottom - r.top, 563); // 8445 twips
+    RECT c{};
+    GetClientRect(view.container(2), &c);
+    EXPECT_EQ(c.bottom, 507); // 7605 twips
+    GetClientRect(view.listView(2), &c);
+    EXPECT_EQ(c.bottom, 507);
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(view.smallImages(), &w, &h);
+    EXPECT_EQ(w, 24);
+}
+
+TEST_F(MenuViewTest, SkinIsPaintedAtTheTopLeftOfTheGroupPanel) {
+    writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n");
+    build();
+    const Rendering vlm(view.panelVLM());
+    ASSERT_GE(vlm.height(), 529);
+    // Points the headings and the lists leave free: above the headings, between two
+    // columns, below the lists.
+    for (const auto& [x, y] :
+         std::vector<std::pair<int, int>>{{0, 0}, {2, 2}, {142, 100}, {142, 525}, {299, 1}}) {
+        EXPECT_EQ(vlm.at(x, y), skinPixel(x, y)) << x << "," << y;
+    }
+    // Beyond the bitmap the panel's own dark blue shows.
+    EXPECT_EQ(vlm.at(400, 2), 0x000040u);
+    // The head bar in the skin's colour (800000 is navy), the headline in white.
+    const Rendering window(view.hwnd());
+    EXPECT_EQ(window.at(550, 22), 0x000080u);
+    EXPECT_TRUE(window.any(RECT{4, 2, 200, 25}, [](std::uint32_t c) { return c == 0xFFFFFFu; }));
+}
+
+TEST_F(MenuViewTest, BadPicturesNeverBreakTheBuild) {
+    const auto halves = [](int x, int) { return x < 32 ? 0xE01010u : 0x1010E0u; };
+    const Bytes png = encodeWithWic(GUID_ContainerFormatPng, 64, 40, halves, dir / "s.png");
+    const Bytes jpg = encodeWithWic(GUID_ContainerFormatJpeg, 64, 40, halves, dir / "s.jpg");
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        {"cut.ico", head(makeIco({{32, 0xFF102030u}}), 50)},
+        {"cut.bmp", head(makeBmp24(40, 40, halves), 300)},
+        {"cut.gif", head(makeGif1x1(0x102030u), 20)},
+        {"cut.jpg", head(jpg, jpg.size() / 2)},
+        {"cut.png", head(png, png.size() / 2)},
+        {"noise.png", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"text.ico", Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'c', 'o', 'n'}},
+        {"huge.bmp", makeBmpRle8(10000, 10000, 0x306090u)},
+    };
+    const std::string d = u8(dir.path());
+    std::string catalogue = "[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n";
+    int n = 0;
+    for (const auto& [name, bytes] : files) {
+        writeBytes(dir / name, bytes);
+        catalogue +=
+            item("Bad" + std::to_string(n++), "Tools", d + "\\missing.exe", d + "\\" + name);
+    }
+    fs::create_directories(dir / "folder.ico");
+    catalogue += item("Folder", "Applications", d + "\\missing.exe", d + "\\folder.ico");
+    catalogue += item("Blanks", "Documents", "   ");
+    catalogue += item("Good", "Scripts", d + "\\missing.exe", d + "\\good.ico");
+    writeBytes(dir / "good.ico", makeIco({{32, 0xFF20A020u}}));
+    writeCatalogue(catalogue);
+    build();
+
+    const frmVeloraState& s = presenter.state();
+    EXPECT_FALSE(s.lastBuildFailed);
+    EXPECT_EQ(SendMessageW(view.listView(0), LVM_GETITEMCOUNT, 0, 0), 8);
+    // Every bad picture falls back to the missing-picture image; only the good icon file adds.
+    for (const Row& row : rowsOf(0)) {
+        EXPECT_EQ(row.picture, 1) << row;
+        EXPECT_TRUE(row.red) << row;
+    }
+    EXPECT_EQ(rowsOf(1), (std::vector<Row>{{"ID 10", "Folder", 1, true}}));
+    EXPECT_EQ(rowsOf(2), (std::vector<Row>{{"ID 11", "Blanks", 1, true}}));
+    EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 12", "Good", 2, true}}));
+    EXPECT_EQ(ImageList_GetImageCount(view.largeImages()), 2);
+    EXPECT_EQ(ImageList_GetImageCount(view.smallImages()), 2);
+}
+
+TEST_F(MenuViewTest, DamagedSkinBitmapStopsTheBuildButNotTheWindow) {
+    const Bytes good = makeBmp24(kSkinWidth, kSkinHeight, skinPixel);
+    const std::vector<std::pair<const char*, Bytes>> skins = {
+        {"truncated", head(good, 5000)},
+        {"not a picture", Bytes{'B', 'M', 'x', 'y'}},
+        {"png noise", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H'}},
+    };
+    writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n" +
+                   item("Pad", "Tools", "C:\\windows\\notepad.exe"));
+    ASSERT_TRUE(view.create());
+    for (const auto& [name, bytes] : skins) {
+        SCOPED_TRACE(name);
+        writeBytes(dir / "skin" / "Velora_BG.bmp", bytes);
+        view.load();
+        const frmVeloraState& s = presenter.state();
+        EXPECT_TRUE(s.lastBuildFailed);
+        EXPECT_EQ(s.lastBuildError.number, errnum::InvalidPicture);
+        // The lists were filled before the skin step and stay.
+        EXPECT_EQ(rowsOf(0), (std::vector<Row>{{"ID 2", "Pad", 2, false}}));
+        EXPECT_EQ(ImageList_GetImageCount(view.largeImages()),
+                  ImageList_GetImageCount(view.smallImages()));
+        const Rendering vlm(view.panelVLM());
+        EXPECT_EQ(vlm.width(), 573);
+    }
+}
+
+} // namespace
+} // namespace kesk::test
