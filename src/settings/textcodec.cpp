@@ -216,6 +216,15 @@ char32_t foldChar(char32_t c) noexcept {
 
 } // namespace
 
+bool isAscii(std::string_view bytes) noexcept {
+    for (const char ch : bytes) {
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool isValidUtf8(std::string_view bytes) noexcept {
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -305,13 +314,7 @@ DecodedText decode(std::string_view bytes) {
         d.text = decodeUtf8Keeping(bytes.substr(3));
         return d;
     }
-    bool ascii = true;
-    for (const char ch : bytes) {
-        if (static_cast<unsigned char>(ch) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
+    const bool ascii = isAscii(bytes);
     if (!ascii && isValidUtf8(bytes)) {
         d.encoding = Encoding::Utf8;
         d.text = std::string(bytes);
@@ -326,7 +329,9 @@ std::string encode(Encoding& encoding, std::string_view text, std::string_view t
     std::string out;
     switch (encoding) {
     case Encoding::Ansi:
-        if (auto ansi = encodeAnsi(text)) {
+        // An ANSI file whose bytes now happen to be valid UTF-8 would be read
+        // back as UTF-8, with other text: it too becomes UTF-8 with BOM.
+        if (auto ansi = encodeAnsi(text); ansi && (isAscii(*ansi) || !isValidUtf8(*ansi))) {
             out = std::move(*ansi);
             break;
         }

@@ -36,7 +36,8 @@ DecodedText decode(std::string_view bytes);
 // The bytes of `text` (internal form) in `encoding`, with its byte order mark
 // and `tail`. When an ANSI file must hold a character that Windows-1252 has
 // not, the whole file becomes UTF-8 with byte order mark and `encoding` says
-// so: text is never replaced by '?'.
+// so: text is never replaced by '?'. The same happens when an ANSI file's
+// bytes would now read as UTF-8 (the byte that made them invalid was removed).
 std::string encode(Encoding& encoding, std::string_view text, std::string_view tail = {});
 
 // Windows-1252 alone; nothing when a character has no byte there.
@@ -44,6 +45,7 @@ std::optional<std::string> encodeAnsi(std::string_view text);
 std::string decodeAnsi(std::string_view bytes);
 
 bool isValidUtf8(std::string_view bytes) noexcept;
+bool isAscii(std::string_view bytes) noexcept;
 
 // Valid UTF-8 for the rest of the program: every ill-formed sequence and
 // every kept raw byte or unpaired surrogate becomes U+FFFD.

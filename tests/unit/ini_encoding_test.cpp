@@ -106,6 +106,16 @@ INSTANTIATE_TEST_SUITE_P(
                                  "\xEF\xBF\xBD", "\xEF\xBB\xBF[S]\r\nk=\xEF\xBF\xBD\r\n",
                                  Encoding::Utf8Bom}));
 
+TEST(Encodings, AnsiFileThatWouldReadAsUtf8BecomesUtf8WithBom) {
+    // Without the byte that made it invalid UTF-8, the rest would be read back as UTF-8.
+    Profile p = Profile::parse("[S]\r\nk=\xC3\xA4\r\nj=\xFF\r\n");
+    ASSERT_EQ(p.encoding(), Encoding::Ansi);
+    ASSERT_TRUE(p.deleteKey("S", "j"));
+    const Profile again = Profile::parse(p.serialize());
+    EXPECT_EQ(again.encoding(), Encoding::Utf8Bom);
+    EXPECT_EQ(again.readKey("S", "k"), std::optional<std::string_view>("\xC3\x83\xC2\xA4"));
+}
+
 TEST(Codec, Windows1252IsReversibleForEveryByte) {
     std::string all;
     for (int b = 0; b < 256; ++b) {
