@@ -1,0 +1,247 @@
+#include "win32/main_window.h"
+
+#include <utility>
+#include <vector>
+
+#include "win32/about_window.h"
+#include "win32/handles.h"
+#include "win32/messages.h"
+#include "win32/tray_icon.h"
+#include "win32/wtext.h"
+
+namespace kesk::win {
+
+namespace {
+
+HWND toHwnd(WindowId id) noexcept {
+    return reinterpret_cast<HWND>(id);
+}
+WindowId toId(HWND hwnd) noexcept {
+    return reinterpret_cast<WindowId>(hwnd);
+}
+
+// How long a call into the shell's windows may take before it counts as hung.
+constexpr UINT kShellTimeoutMs = 2000;
+
+} // namespace
+
+MainWindow::MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<void()> updateCompDate)
+    : presenter_(desktop, *this, menu, std::move(updateCompDate)) {
+    button_.onClick = [this] { presenter_.picStartBtn_Click(); };
+    button_.onDblClick = [this] { presenter_.picStartBtn_DblClick(); };
+    button_.onDragOver = [this] { presenter_.picStartBtn_OLEDragOver(); };
+}
+
+MainWindow::~MainWindow() {
+    // An object that goes without the shut-down (tests) must not leave its icon behind.
+    if (!presenter_.state().shuttingDown) {
+        win::removeTrayIcon(presenter_.state().trayIconData);
+    }
+}
+
+bool MainWindow::create(HICON programIcon) {
+    icon_ = programIcon != nullptr ? programIcon : LoadIconW(nullptr, IDI_APPLICATION);
+    if (!registerClass(kMainWindowClass, 0, nullptr, icon_)) {
+        return false;
+    }
+    // Hidden for the whole run; a tool window never shows in the task list.
+    if (Window::create(WS_EX_TOOLWINDOW, kMainWindowClass, L"KeskVLM", WS_POPUP, 0, 0, 320, 200,
+                       nullptr) == nullptr) {
+        return false;
+    }
+    taskbarCreatedMessage(); // registered before the shell can broadcast it
+    return button_.create(hwnd());
+}
+
+void MainWindow::load() {
+    presenter_.Form_Load();
+}
+
+LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == msg::kTrayNotify) {
+        presenter_.pic1_MouseMove(static_cast<std::uint32_t>(LOWORD(lParam)));
+        return 0;
+    }
+    if (msg == taskbarCreatedMessage() && msg != 0) {
+        presenter_.taskbarCreated();
+        return 0;
+    }
+    switch (msg) {
+    case WM_CLOSE:
+        presenter_.Form_QueryUnload();
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Never holds up a log-off; the shut-down runs once it is certain.
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam != FALSE) {
+            presenter_.Form_QueryUnload();
+        }
+        return 0;
+    default:
+        return defaultProc(msg, wParam, lParam);
+    }
+}
+
+// --- The main window ------------------------------------------------------------------------
+
+void MainWindow::hideMainWindow() {
+    if (hwnd() != nullptr) {
+        ShowWindow(hwnd(), SW_HIDE);
+    }
+}
+
+void MainWindow::hideFromTaskList() {
+    if (hwnd() == nullptr) {
+        return;
+    }
+    const LONG_PTR ex = GetWindowLongPtrW(hwnd(), GWL_EXSTYLE);
+    SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, (ex | WS_EX_TOOLWINDOW) & ~LONG_PTR{WS_EX_APPWINDOW});
+}
+
+void MainWindow::unloadMainWindow() {
+    destroy();
+}
+
+void MainWindow::terminateProcess() {
+    if (terminate) {
+        terminate();
+        return;
+    }
+    ExitProcess(0);
+}
+
+void MainWindow::criticalMessage(const std::string& text, const std::string& title) {
+    if (showMessage) {
+        showMessage(text, title);
+        return;
+    }
+    MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// --- The notification area --------------------------------------------------------------------
+
+WindowId MainWindow::notificationWindow() {
+    return toId(hwnd());
+}
+std::uint32_t MainWindow::notificationMessage() {
+    return msg::kTrayNotify;
+}
+std::uintptr_t MainWindow::programIcon() {
+    return reinterpret_cast<std::uintptr_t>(icon_);
+}
+bool MainWindow::addTrayIcon(const TrayIconData& data) {
+    return win::addTrayIcon(data);
+}
+bool MainWindow::removeTrayIcon(const TrayIconData& data) {
+    return win::removeTrayIcon(data);
+}
+
+TrayCommand MainWindow::popupTrayMenu(const std::vector<TrayMenuEntry>& entries) {
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) {
+        return TrayCommand::None;
+    }
+    std::vector<TrayCommand> commands{TrayCommand::None};
+    for (const TrayMenuEntry& e : entries) {
+        if (e.separator) {
+            AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        commands.push_back(e.command);
+        AppendMenuW(menu.get(), MF_STRING | (e.checked ? MF_CHECKED : MF_UNCHECKED),
+                    commands.size() - 1, widen(e.caption).c_str());
+    }
+    POINT at{};
+    GetCursorPos(&at);
+    // Without the foreground the menu would not close on a click elsewhere.
+    SetForegroundWindow(hwnd());
+    const BOOL chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                       at.x, at.y, 0, hwnd(), nullptr);
+    PostMessageW(hwnd(), WM_NULL, 0, 0);
+    const auto index = static_cast<std::size_t>(chosen);
+    return index < commands.size() ? commands[index] : TrayCommand::None;
+}
+
+void MainWindow::showAboutModal(frmSplash& splash) {
+    AboutWindow::showModal(splash, hwnd(), icon_);
+}
+
+// --- The taskbar -------------------------------------------------------------------------------
+
+WindowId MainWindow::findTaskbar() {
+    return toId(FindWindowW(L"Shell_TrayWnd", L""));
+}
+
+WindowId MainWindow::firstChild(WindowId window) {
+    return window == 0 ? 0 : toId(GetWindow(toHwnd(window), GW_CHILD));
+}
+
+bool MainWindow::windowRect(WindowId window, Rect& out) {
+    RECT r{};
+    if (window == 0 || GetWindowRect(toHwnd(window), &r) == FALSE) {
+        return false;
+    }
+    out = Rect{r.left, r.top, r.right, r.bottom};
+    return true;
+}
+
+bool MainWindow::isWindowVisible(WindowId window) {
+    return window != 0 && IsWindowVisible(toHwnd(window)) != FALSE;
+}
+
+void MainWindow::setWindowText(WindowId window, const std::string& text) {
+    if (window == 0) {
+        return;
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(toHwnd(window), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(widen(text).c_str()),
+                        SMTO_NORMAL | SMTO_ABORTIFHUNG, kShellTimeoutMs, &ignored);
+}
+
+void MainWindow::postLeftButtonDown(WindowId window) {
+    if (window != 0) {
+        PostMessageW(toHwnd(window), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    }
+}
+
+void MainWindow::paintUncovered(WindowId window) {
+    HWND h = toHwnd(window);
+    if (h == nullptr) {
+        return;
+    }
+    RedrawWindow(h, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // The start button belongs to the shell's thread, which paints when it gets
+    // to it. Its queue hands out sent messages before it paints, so the second
+    // of two round trips returns only after the paint. Our own posted events
+    // do not run meanwhile.
+    for (int i = 0; i < 2; ++i) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kShellTimeoutMs,
+                            &ignored);
+    }
+    GdiFlush();
+}
+
+// --- The taskbar button --------------------------------------------------------------------------
+
+void MainWindow::moveButtonToMain() {
+    button_.moveToHome();
+}
+
+void MainWindow::moveButtonInto(WindowId parent, const Rect& bounds) {
+    button_.moveInto(toHwnd(parent), RECT{bounds.left, bounds.top, bounds.right, bounds.bottom});
+}
+
+void MainWindow::showButton(bool visible) {
+    button_.setVisible(visible);
+}
+
+void MainWindow::setButtonPicture(const Bitmap& picture) {
+    button_.setPicture(picture);
+}
+
+} // namespace kesk::win

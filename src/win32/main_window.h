@@ -1,0 +1,75 @@
+#pragma once
+// frmMain on the screen: the hidden main window that owns the tray icon and
+// the taskbar button, runs the start-up and the shut-down, and carries out
+// what the presenter asks of the shell.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/desktop.h"
+#include "tray/frmMain.h"
+#include "tray/ports.h"
+#include "win32/start_button.h"
+#include "win32/window.h"
+
+namespace kesk::win {
+
+inline constexpr wchar_t kMainWindowClass[] = L"KeskVLM.frmMain";
+
+class MainWindow final : public Window, private ShellPort {
+  public:
+    // `updateCompDate` stamps the build date at the start of Form_Load.
+    MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<void()> updateCompDate);
+    ~MainWindow() override;
+
+    // Creates the hidden main window and the taskbar button inside it.
+    bool create(HICON programIcon);
+    // Form_Load: the whole start-up (it may end the process: second copy).
+    void load();
+
+    frmMain& presenter() noexcept { return presenter_; }
+    HWND buttonWindow() const noexcept { return button_.hwnd(); }
+
+    // --- For tests --------------------------------------------------------------------
+    // Replaces the end of the process (the default ends it at once).
+    std::function<void()> terminate;
+    // Replaces the second copy's message box.
+    std::function<void(const std::string& text, const std::string& title)> showMessage;
+
+  protected:
+    LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    // ShellPort
+    void hideMainWindow() override;
+    void hideFromTaskList() override;
+    void unloadMainWindow() override;
+    void terminateProcess() override;
+    void criticalMessage(const std::string& text, const std::string& title) override;
+    WindowId notificationWindow() override;
+    std::uint32_t notificationMessage() override;
+    std::uintptr_t programIcon() override;
+    bool addTrayIcon(const TrayIconData& data) override;
+    bool removeTrayIcon(const TrayIconData& data) override;
+    TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) override;
+    void showAboutModal(frmSplash& splash) override;
+    WindowId findTaskbar() override;
+    WindowId firstChild(WindowId window) override;
+    bool windowRect(WindowId window, Rect& out) override;
+    bool isWindowVisible(WindowId window) override;
+    void setWindowText(WindowId window, const std::string& text) override;
+    void postLeftButtonDown(WindowId window) override;
+    void paintUncovered(WindowId window) override;
+    void moveButtonToMain() override;
+    void moveButtonInto(WindowId parent, const Rect& bounds) override;
+    void showButton(bool visible) override;
+    void setButtonPicture(const Bitmap& picture) override;
+
+    frmMain presenter_;
+    StartButton button_;
+    HICON icon_ = nullptr;
+};
+
+} // namespace kesk::win
