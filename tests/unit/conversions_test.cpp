@@ -290,7 +290,7 @@ TEST(Conversions, HostileTextNeverCrashes) {
 // and the only failure a stored number can raise is overflow.
 TEST(Conversions, RandomTextBlanksAreInvisible) {
     const std::string alphabet =
-        std::string("0123456789+-.eEdD&HhOoxX,aF \t\n\r\xff", 34) + std::string(1, '\0');
+        std::string("0123456789+-.eEdD&HhOoxX,aF \t\n\r\xff") + std::string(1, '\0');
     std::mt19937 rng(20080209);
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<int> length(0, 24);
