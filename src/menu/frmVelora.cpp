@@ -324,6 +324,10 @@ std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
 }
 
 void frmVelora::shrinkIcon() noexcept {
+    if (shrinkRoute_) {
+        shrinkRoute_(tmpPicBoxSurface_, tmpPicBoxSmallSurface_);
+        return;
+    }
     kesk::shrinkIcon(tmpPicBoxSurface_, tmpPicBoxSmallSurface_);
 }
 

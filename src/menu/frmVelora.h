@@ -11,8 +11,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -209,6 +211,12 @@ class frmVelora {
     // tmpPicBoxSmall := the nearest-neighbour copy of tmpPicBox.
     void shrinkIcon() noexcept;
 
+    // How shrinkIcon makes the small copy. Only the build benchmark changes it,
+    // to time the old point-by-point route through drawing surfaces against
+    // kesk::shrinkIcon (the default) in the same run. The route must not throw.
+    using ShrinkRoute = std::function<void(const Bitmap& large, Bitmap& small)>;
+    void setShrinkRoute(ShrinkRoute route) { shrinkRoute_ = std::move(route); }
+
     // The scratch surfaces, readable for tests and the view's diagnostics.
     const Bitmap& tmpPicBoxSurface() const noexcept { return tmpPicBoxSurface_; }
     const Bitmap& tmpPicBoxSmallSurface() const noexcept { return tmpPicBoxSmallSurface_; }
@@ -226,8 +234,45 @@ class frmVelora {
     frmVeloraState s_;
     Bitmap tmpPicBoxSurface_;
     Bitmap tmpPicBoxSmallSurface_;
+    ShrinkRoute shrinkRoute_;
     bool building_ = false;
     bool rebuildRequested_ = false;
+
+    // --- Resizing and auto-hide ----------------------------------------------------------------
+  public:
+    // One step of dragging the headline: only the left button alone (Button 1)
+    // resizes. The window's top follows the pointer, its bottom stays on the
+    // taskbar; the height offset never goes below kMinHeightOffset nor above
+    // kMaxHeightOffset. A step that would fail changes nothing.
+    void lblHeadline_MouseMove(std::int16_t Button, std::int16_t Shift, double X,
+                               double Y) noexcept;
+    // The auto-hide tick: hides the window and disarms the timer when the
+    // pointer is above the window or more than 100 pixels right of it.
+    void Timer_Mouse_Pos_Check_Timer() noexcept;
+    // Every repaint arms the auto-hide.
+    void Form_Paint() noexcept;
+    // A click on the bare window asks for the window to be unloaded; whoever
+    // owns the window carries that out (see unloadRequested) and calls Form_Unload.
+    void Form_MouseUp(std::int16_t Button, std::int16_t Shift, double X, double Y) noexcept;
+    // Stores the height offset in the catalogue. A write that fails is dropped.
+    void Form_Unload() noexcept;
+    // The window was hidden (by whatever means): a hidden window has nothing to
+    // auto-hide, so the timer is disarmed at once instead of at its next tick.
+    void windowHidden() noexcept;
+    void Show() noexcept;
+    void Hide() noexcept;
+
+    bool mousePosCheckArmed() const noexcept { return mousePosCheckArmed_; }
+    bool unloadRequested() const noexcept { return unloadRequested_; }
+
+    static constexpr std::int32_t kMinHeightOffset = -5767;
+    // The tallest the lists can be is the largest signed 16-bit height.
+    static constexpr std::int32_t kMaxHeightOffset = 32767 - kListDesignHeight;
+    static constexpr std::int32_t kMousePosCheckIntervalMs = 100;
+
+  private:
+    bool mousePosCheckArmed_ = false;
+    bool unloadRequested_ = false;
 };
 
 } // namespace kesk
