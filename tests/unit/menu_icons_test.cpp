@@ -174,6 +174,36 @@ TEST_F(MenuIcons, TransparentPartsShowTheScratchColourOfThePreviousBuild) {
     EXPECT_EQ(form.state().vlImgList.images[1].at(5, 5), 0xFF00AA00u);
 }
 
+TEST_F(MenuIcons, ScratchColoursWithAHighByteGiveOpaqueSmallPictures) {
+    // A colour's high byte (a system-colour flag, or just a typo) must not
+    // turn into transparency or break the build; only the low three bytes paint.
+    struct Case {
+        const char* listBoxBg;
+        Pixel scratch;
+    };
+    const Case cases[] = {
+        {"80000005", 0xFF050000u},
+        {"FF00AA00", 0xFF00AA00u},
+        {"7FFFFFFF", 0xFFFFFFFFu},
+        {"01123456", 0xFF563412u},
+    };
+    desk.icons["C:\\p.exe"] = {Bitmap(32, 32, 0x00000000u)}; // fully transparent
+    desk.files.insert("C:\\p.exe");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listBoxBg);
+        writeSkin(std::string("[COLORS]\nLIST_BOX_BG=") + c.listBoxBg + "\n");
+        build(item("P", "Tools", "C:\\p.exe"));
+        // The scratch pictures take the colour the build before applied.
+        ASSERT_TRUE(form.Form_Construct()) << form.state().lastBuildError.description;
+        const auto& s = form.state();
+        ASSERT_EQ(s.vlImgListSmall.count(), 2);
+        EXPECT_EQ(s.vlImgList.images[1].at(7, 7), c.scratch);
+        for (const Pixel p : s.vlImgListSmall.images[1].pixels) {
+            ASSERT_EQ(p, c.scratch);
+        }
+    }
+}
+
 TEST_F(MenuIcons, HalfTransparentIconsBlendOverTheScratchColour) {
     Bitmap surface = clearedSurface(2, 1, 0x000000FF); // red
     Bitmap picture(3, 3, 0x800000FFu);                 // half blue, larger than the surface
