@@ -51,7 +51,7 @@ std::vector<SectionSnapshot> snapshot(const Profile& p) {
         seen.push_back(folded);
         SectionSnapshot s;
         s.folded = folded;
-        for (auto v : p.readSection(line.name())) {
+        for (const auto& v : p.readSection(line.name())) {
             s.lines.emplace_back(kesk::ini::forCaller(v));
         }
         out.push_back(std::move(s));

@@ -201,16 +201,21 @@ std::optional<std::string_view> Profile::readKey(std::string_view sect,
     return v;
 }
 
-std::vector<std::string_view> Profile::readSection(std::string_view sect) const {
-    std::vector<std::string_view> out;
+std::vector<std::string> Profile::readSection(std::string_view sect) const {
+    std::vector<std::string> out;
     const Section* s = findSection(sect);
     if (s == nullptr) {
         return out;
     }
     for (std::size_t i = s->header + 1; i < s->end; ++i) {
         const Line& l = lines_[i];
-        if (l.kind == Kind::Key || l.kind == Kind::Other) {
-            out.push_back(trimBlanks(l.text));
+        if (l.kind == Kind::Key) {
+            std::string kv;
+            kv.reserve(l.nameLength + 1 + l.valueLength);
+            kv.append(l.name()).append(1, '=').append(l.rawValue());
+            out.push_back(std::move(kv));
+        } else if (l.kind == Kind::Other) {
+            out.emplace_back(trimBlanks(l.text));
         }
     }
     return out;

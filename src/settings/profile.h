@@ -73,8 +73,10 @@ class Profile {
 
     // Reads (internal form). Section and key arguments are trimmed of blanks.
     std::optional<std::string_view> readKey(std::string_view sect, std::string_view key) const;
-    // The key and other lines of the first section of that name, each trimmed of blanks.
-    std::vector<std::string_view> readSection(std::string_view sect) const;
+    // The key and other lines of the first section of that name: a key line as
+    // its name, '=' and its value (blanks around both dropped, quotes kept),
+    // any other line trimmed of blanks.
+    std::vector<std::string> readSection(std::string_view sect) const;
 
     // Writes; each returns whether the content changed. Text arguments are UTF-8.
     bool writeKey(std::string_view sect, std::string_view key, std::string_view value);

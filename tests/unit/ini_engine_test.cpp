@@ -279,12 +279,11 @@ TEST(RoundTrip, ParseAndSerializeIsIdentity) {
 
 // ---------------------------------------------------------------------------
 
-TEST(ReadSection, DeliversKeyAndOtherLinesTrimmed) {
-    const Profile p =
-        Profile::parse("[S]\r\n  a = 1 \r\n; c\r\n\r\nfree text  \r\nb='2'\r\n[T]\r\nt=1\r\n");
-    const auto lines = p.readSection("s");
-    const std::vector<std::string> got(lines.begin(), lines.end());
-    EXPECT_EQ(got, (std::vector<std::string>{"a = 1", "free text", "b='2'"}));
+TEST(ReadSection, DeliversKeysAsNameEqualsValueAndOtherLinesTrimmed) {
+    const Profile p = Profile::parse(
+        "[S]\r\n  a = 1 \r\n; c\r\n\r\nfree  text  \r\nb='2'\r\n\tc\t=\tx = y\t\r\n[T]\r\nt=1\r\n");
+    EXPECT_EQ(p.readSection("s"),
+              (std::vector<std::string>{"a=1", "free  text", "b='2'", "c=x = y"}));
     EXPECT_TRUE(p.readSection("missing").empty());
     EXPECT_TRUE(Profile::parse("[S]\r\n[T]\r\nt=1").readSection("S").empty());
 }
