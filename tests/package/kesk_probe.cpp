@@ -1,0 +1,617 @@
+// Finds, drives and measures a running KeskVLM from outside, the way a user's clicks reach it:
+// through its windows. Used by the package tests and the soak test.
+//
+//   kesk_probe wait SECONDS              the main window exists
+//   kesk_probe gone SECONDS              no main window exists (any more)
+//   kesk_probe show-menu SECONDS         the menu window is shown (clicking the VLM button)
+//   kesk_probe lists                     entries per group list, left to right: "lists 4 5 2 4"
+//   kesk_probe close SECONDS             closes the main window; waits for the process to end
+//   kesk_probe stats                     GDI and USER objects, handles and private memory
+//   kesk_probe self-test                 the measuring of `stats`, checked on the probe itself
+//   kesk_probe soak SHOWS REBUILDS LAUNCHES LAUNCH_CLASS
+//                                        drives the cycles; prints stats before and after
+//
+// Exit code 0 when the check holds, 1 when it does not, 2 on a wrong command line. Every
+// line printed starts with "probe:" so scripts can pick them out of Wine's noise.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"KeskVLM.frmMain";
+constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
+constexpr wchar_t kButtonClass[] = L"KeskVLM.picStartBtn";
+constexpr UINT kShowMenu = WM_APP + 3;
+constexpr UINT kRebuild = WM_APP + 1;
+
+int failWith(const char* what) {
+    std::printf("probe: FAIL %s\n", what);
+    std::fflush(stdout);
+    return 1;
+}
+
+bool sameClass(HWND hwnd, const wchar_t* cls) {
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    return std::wcscmp(name, cls) == 0;
+}
+
+struct ChildSearch {
+    const wchar_t* cls;
+    HWND found;
+};
+
+BOOL CALLBACK findChild(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (sameClass(hwnd, s->cls)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A window of the class anywhere: top level, or inside another program's window (the button
+// lives inside the taskbar).
+HWND findAnywhere(const wchar_t* cls) {
+    if (HWND top = FindWindowW(cls, nullptr)) {
+        return top;
+    }
+    for (const wchar_t* host : {L"Shell_TrayWnd", kMainClass}) {
+        if (HWND parent = FindWindowW(host, nullptr)) {
+            ChildSearch s{cls, nullptr};
+            EnumChildWindows(parent, findChild, reinterpret_cast<LPARAM>(&s));
+            if (s.found != nullptr) {
+                return s.found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+template <class Pred> bool waitFor(double seconds, Pred pred) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000.0);
+    for (;;) {
+        if (pred()) {
+            return true;
+        }
+        if (GetTickCount64() >= end) {
+            return false;
+        }
+        Sleep(5);
+    }
+}
+
+BOOL CALLBACK collectLists(HWND hwnd, LPARAM lp) {
+    if (sameClass(hwnd, L"SysListView32")) {
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+    }
+    return TRUE;
+}
+
+// Entry counts of the group lists, ordered by their position from the left.
+std::vector<long> listCounts(HWND menu) {
+    std::vector<HWND> lists;
+    EnumChildWindows(menu, collectLists, reinterpret_cast<LPARAM>(&lists));
+    std::vector<std::pair<long, long>> byLeft;
+    for (HWND l : lists) {
+        RECT r{};
+        GetWindowRect(l, &r);
+        DWORD_PTR count = 0;
+        SendMessageTimeoutW(l, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+        byLeft.emplace_back(r.left, static_cast<long>(count));
+    }
+    std::sort(byLeft.begin(), byLeft.end());
+    std::vector<long> counts;
+    for (const auto& p : byLeft) {
+        counts.push_back(p.second);
+    }
+    return counts;
+}
+
+void clickButton(HWND button) {
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+}
+
+// Asks the program to toggle its menu as a click on its button would; without the button
+// (switched off, or no taskbar) the main window is asked directly.
+void toggleMenu() {
+    if (HWND button = findAnywhere(kButtonClass)) {
+        clickButton(button);
+    } else if (HWND main = FindWindowW(kMainClass, nullptr)) {
+        PostMessageW(main, kShowMenu, 0, 0);
+    }
+}
+
+bool menuVisible() {
+    HWND menu = FindWindowW(kMenuClass, nullptr);
+    return menu != nullptr && IsWindowVisible(menu);
+}
+
+struct Stats {
+    long gdi = 0;
+    long user = 0;
+    long handles = 0;
+    unsigned long long privateBytes = 0;
+    long windows = 0;
+    const char* gdiSource = "GetGuiResources";
+    const char* userSource = "GetGuiResources";
+};
+
+struct WindowCount {
+    DWORD pid;
+    long count;
+};
+
+BOOL CALLBACK countChild(HWND hwnd, LPARAM lp) {
+    auto* c = reinterpret_cast<WindowCount*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == c->pid) {
+        ++c->count;
+    }
+    return TRUE;
+}
+
+// Top-level windows of the process and every child window anywhere (the button and the
+// tray's window may live inside the taskbar, which belongs to another process).
+BOOL CALLBACK countTop(HWND hwnd, LPARAM lp) {
+    countChild(hwnd, lp);
+    EnumChildWindows(hwnd, countChild, lp);
+    return TRUE;
+}
+
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+using NtQuerySystemInformationFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+
+template <class Fn> Fn ntdll(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// One entry of the GDI handle table that the process environment block points to; Wine keeps
+// that table in each process, Windows maps its shared one there.
+struct GdiEntry {
+    unsigned long long object;
+    unsigned long owner;
+    unsigned short unique;
+    unsigned char type;
+    unsigned char flags;
+    unsigned long long user;
+};
+static_assert(sizeof(GdiEntry) == 24, "GDI table entries are 24 bytes on 64-bit Windows");
+constexpr std::size_t kGdiTableEntries = 0x10000;
+
+// Live GDI objects of the process: entries with a type. -1 when the table cannot be read
+// (the layout below is that of 64-bit processes).
+long gdiTableCount(HANDLE process, DWORD pid) {
+    if (sizeof(void*) != 8) {
+        return -1;
+    }
+    struct BasicInformation {
+        void* reserved1;
+        void* pebBaseAddress;
+        void* reserved2[2];
+        ULONG_PTR uniqueProcessId;
+        void* reserved3;
+    } info{};
+    auto query = ntdll<NtQueryInformationProcessFn>("NtQueryInformationProcess");
+    if (query == nullptr || query(process, 0, &info, sizeof info, nullptr) != 0) {
+        return -1;
+    }
+    void* table = nullptr;
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, static_cast<char*>(info.pebBaseAddress) + 0xF8, &table,
+                           sizeof table, &got) ||
+        table == nullptr) {
+        return -1;
+    }
+    std::vector<GdiEntry> entries(kGdiTableEntries);
+    got = 0;
+    ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiEntry), &got);
+    if (got == 0) {
+        return -1;
+    }
+    long live = 0;
+    for (std::size_t i = 0; i < got / sizeof(GdiEntry); ++i) {
+        // Windows shares one table between processes: count only this process's entries.
+        const unsigned owner = entries[i].owner & 0xFFFFu;
+        if (entries[i].type != 0 && (owner == 0 || owner == (pid & 0xFFFFu))) {
+            ++live;
+        }
+    }
+    return live;
+}
+
+// Handles the process holds, from the system's handle list (GetProcessHandleCount does not
+// answer for other processes under Wine).
+long handleCount(DWORD pid) {
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        void* object;
+        ULONG access;
+    };
+    auto query = ntdll<NtQuerySystemInformationFn>("NtQuerySystemInformation");
+    if (query == nullptr) {
+        return -1;
+    }
+    std::vector<unsigned char> buffer(1 << 20);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(16 /* SystemHandleInformation */, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &needed);
+        if (status == static_cast<LONG>(0xC0000004)) { // the list grew: try a larger buffer
+            buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) {
+            return -1;
+        }
+        ULONG count = 0;
+        std::memcpy(&count, buffer.data(), sizeof count);
+        const std::size_t first = sizeof(void*); // the count, padded to the entries' alignment
+        const std::size_t fits = (buffer.size() - first) / sizeof(Entry);
+        long mine = 0;
+        for (std::size_t i = 0; i < std::min<std::size_t>(count, fits); ++i) {
+            Entry e{};
+            std::memcpy(&e, buffer.data() + first + i * sizeof(Entry), sizeof e);
+            if (e.ownerPid == pid) {
+                ++mine;
+            }
+        }
+        return mine;
+    }
+    return -1;
+}
+
+// Committed private memory: what Windows reports as a process's private bytes.
+unsigned long long privateBytes(HANDLE process) {
+    unsigned long long total = 0;
+    MEMORY_BASIC_INFORMATION mbi{};
+    const char* address = nullptr;
+    while (VirtualQueryEx(process, address, &mbi, sizeof mbi) == sizeof mbi) {
+        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) {
+            total += mbi.RegionSize;
+        }
+        const char* next = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+        if (next <= address) {
+            break;
+        }
+        address = next;
+    }
+    return total;
+}
+
+bool readStats(DWORD pid, Stats& out) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (process == nullptr) {
+        return false;
+    }
+    out = Stats{};
+    out.gdi = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
+    out.user = static_cast<long>(GetGuiResources(process, GR_USEROBJECTS));
+    if (out.gdi == 0) {
+        out.gdi = gdiTableCount(process, pid);
+        out.gdiSource = "handle-table";
+    }
+    out.handles = handleCount(pid);
+    out.privateBytes = privateBytes(process);
+    CloseHandle(process);
+    WindowCount c{pid, 0};
+    EnumWindows(countTop, reinterpret_cast<LPARAM>(&c));
+    out.windows = c.count;
+    if (out.user == 0) {
+        out.user = out.windows;
+        out.userSource = "windows";
+    }
+    return true;
+}
+
+void printStats(const char* label, const Stats& s) {
+    std::printf("probe: %s gdi=%ld user=%ld handles=%ld private_kib=%llu windows=%ld"
+                " (gdi from %s, user from %s)\n",
+                label, s.gdi, s.user, s.handles, s.privateBytes / 1024, s.windows, s.gdiSource,
+                s.userSource);
+    std::fflush(stdout);
+}
+
+// The measuring itself, checked on this process: each new GDI object must count once.
+int cmdSelfTest() {
+    const DWORD pid = GetCurrentProcessId();
+    Stats before;
+    // The first reading sets up what the window enumeration needs; measure from the second.
+    if (!readStats(pid, before) || !readStats(pid, before)) {
+        return failWith("cannot read this process");
+    }
+    std::vector<HBRUSH> brushes;
+    std::vector<HANDLE> events;
+    for (int i = 0; i < 100; ++i) {
+        brushes.push_back(CreateSolidBrush(RGB(i, 0, 0)));
+        events.push_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    }
+    std::vector<char*> blocks;
+    for (int i = 0; i < 16; ++i) {
+        auto* block = static_cast<char*>(
+            VirtualAlloc(nullptr, 1 << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        blocks.push_back(block);
+    }
+    Stats after;
+    readStats(pid, after);
+    printStats("self-before", before);
+    printStats("self-after", after);
+    for (HBRUSH b : brushes) {
+        DeleteObject(b);
+    }
+    for (HANDLE e : events) {
+        CloseHandle(e);
+    }
+    for (char* b : blocks) {
+        VirtualFree(b, 0, MEM_RELEASE);
+    }
+    const bool gdiOk = after.gdi - before.gdi == 100;
+    const bool handlesOk = after.handles - before.handles >= 100;
+    const bool memoryOk = after.privateBytes - before.privateBytes >= 16ull << 20;
+    std::printf("probe: self-test gdi %s, handles %s, private memory %s\n", gdiOk ? "ok" : "WRONG",
+                handlesOk ? "ok" : "WRONG", memoryOk ? "ok" : "WRONG");
+    return gdiOk && handlesOk && memoryOk ? 0 : 1;
+}
+
+DWORD mainPid() {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    DWORD pid = 0;
+    if (main != nullptr) {
+        GetWindowThreadProcessId(main, &pid);
+    }
+    return pid;
+}
+
+double secondsArg(int argc, wchar_t** argv, int i, double fallback) {
+    if (i < argc) {
+        double v = std::wcstod(argv[i], nullptr);
+        if (v > 0) {
+            return v;
+        }
+    }
+    return fallback;
+}
+
+long countArg(int argc, wchar_t** argv, int i) {
+    return i < argc ? std::wcstol(argv[i], nullptr, 10) : 0;
+}
+
+int cmdShowMenu(double seconds) {
+    if (FindWindowW(kMainClass, nullptr) == nullptr) {
+        return failWith("no KeskVLM main window");
+    }
+    if (!menuVisible()) {
+        toggleMenu();
+    }
+    if (!waitFor(seconds, menuVisible)) {
+        return failWith("the menu window did not show");
+    }
+    std::printf("probe: menu shown\n");
+    return 0;
+}
+
+int cmdLists() {
+    HWND menu = FindWindowW(kMenuClass, nullptr);
+    if (menu == nullptr) {
+        return failWith("no menu window");
+    }
+    std::printf("probe: lists");
+    for (long n : listCounts(menu)) {
+        std::printf(" %ld", n);
+    }
+    std::printf("\n");
+    return 0;
+}
+
+int cmdClose(double seconds) {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    if (main == nullptr) {
+        return failWith("no KeskVLM main window");
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    if (process == nullptr) {
+        return waitFor(seconds, [] { return FindWindowW(kMainClass, nullptr) == nullptr; })
+                   ? 0
+                   : failWith("the main window stayed");
+    }
+    const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000.0));
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (waited != WAIT_OBJECT_0) {
+        return failWith("the process did not end");
+    }
+    std::printf("probe: ended with exit code %lu\n", static_cast<unsigned long>(code));
+    return code == 0 ? 0 : 1;
+}
+
+int cmdStats() {
+    DWORD pid = mainPid();
+    Stats s;
+    if (pid == 0 || !readStats(pid, s)) {
+        return failWith("no KeskVLM process");
+    }
+    printStats("stats", s);
+    return 0;
+}
+
+// A launch ends in a new process whose window class the caller names; each launched program
+// is closed again so that only KeskVLM's own resources accumulate.
+struct LaunchWatch {
+    const wchar_t* cls;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectClass(HWND hwnd, LPARAM lp) {
+    auto* w = reinterpret_cast<LaunchWatch*>(lp);
+    if (sameClass(hwnd, w->cls)) {
+        w->found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> windowsOfClass(const wchar_t* cls) {
+    LaunchWatch w{cls, {}};
+    EnumWindows(collectClass, reinterpret_cast<LPARAM>(&w));
+    return w.found;
+}
+
+bool launchFirstEntry(HWND menu, const wchar_t* launchClass, double seconds) {
+    std::vector<HWND> lists;
+    EnumChildWindows(menu, collectLists, reinterpret_cast<LPARAM>(&lists));
+    if (lists.empty()) {
+        return false;
+    }
+    std::sort(lists.begin(), lists.end(), [](HWND a, HWND b) {
+        RECT ra{}, rb{};
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return ra.left < rb.left;
+    });
+    // A real click on the first entry of the first list: the list reports it to the menu window
+    // as the user's click.
+    HWND list = lists.front();
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 12));
+    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(20, 12));
+    std::vector<HWND> started;
+    if (!waitFor(seconds, [&] {
+            started = windowsOfClass(launchClass);
+            return !started.empty();
+        })) {
+        return false;
+    }
+    for (HWND w : started) {
+        PostMessageW(w, WM_CLOSE, 0, 0);
+    }
+    waitFor(seconds, [&] { return windowsOfClass(launchClass).empty(); });
+    return true;
+}
+
+int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass) {
+    DWORD pid = mainPid();
+    Stats before;
+    if (pid == 0 || !readStats(pid, before)) {
+        return failWith("no KeskVLM process");
+    }
+    printStats("before", before);
+    // Readings at every tenth of the cycles show a trend apart from a one-time cost.
+    long shown = 0, hidden = 0;
+    const long step = std::max(1L, shows / 10);
+    for (long i = 1; i <= shows; ++i) {
+        toggleMenu();
+        if (waitFor(5, menuVisible)) {
+            ++shown;
+        }
+        toggleMenu();
+        if (waitFor(5, [] { return !menuVisible(); })) {
+            ++hidden;
+        }
+        if (i % step == 0) {
+            Stats s;
+            readStats(pid, s);
+            const std::string label = "show-hide-" + std::to_string(i);
+            printStats(label.c_str(), s);
+        }
+    }
+    std::printf("probe: show/hide cycles %ld: shown %ld, hidden %ld\n", shows, shown, hidden);
+
+    long rebuilt = 0;
+    for (long i = 0; i < rebuilds; ++i) {
+        HWND menu = FindWindowW(kMenuClass, nullptr);
+        if (menu == nullptr) {
+            toggleMenu();
+            waitFor(5, [] { return FindWindowW(kMenuClass, nullptr) != nullptr; });
+            menu = FindWindowW(kMenuClass, nullptr);
+        }
+        // The rebuild message runs a whole build; sending it waits until the build is done.
+        DWORD_PTR ignored = 0;
+        if (menu != nullptr &&
+            SendMessageTimeoutW(menu, kRebuild, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored) != 0) {
+            ++rebuilt;
+        }
+    }
+    std::printf("probe: rebuilds %ld: done %ld\n", rebuilds, rebuilt);
+    Stats afterRebuilds;
+    readStats(pid, afterRebuilds);
+    printStats("after-rebuilds", afterRebuilds);
+
+    long launched = 0;
+    for (long i = 0; i < launches && launchClass != nullptr; ++i) {
+        if (!menuVisible()) {
+            toggleMenu();
+            waitFor(5, menuVisible);
+        }
+        HWND menu = FindWindowW(kMenuClass, nullptr);
+        if (menu != nullptr && launchFirstEntry(menu, launchClass, 10)) {
+            ++launched;
+        }
+    }
+    std::printf("probe: launches %ld: done %ld\n", launches, launched);
+    Stats after;
+    if (!readStats(pid, after)) {
+        return failWith("KeskVLM ended during the soak");
+    }
+    printStats("after", after);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::printf("probe: usage: kesk_probe wait|gone|show-menu|lists|close|stats|soak ...\n");
+        return 2;
+    }
+    const std::wstring cmd = argv[1];
+    if (cmd == L"wait") {
+        return waitFor(secondsArg(argc, argv, 2, 20),
+                       [] { return FindWindowW(kMainClass, nullptr) != nullptr; })
+                   ? (std::printf("probe: running\n"), 0)
+                   : failWith("KeskVLM did not start");
+    }
+    if (cmd == L"gone") {
+        return waitFor(secondsArg(argc, argv, 2, 20),
+                       [] { return FindWindowW(kMainClass, nullptr) == nullptr; })
+                   ? (std::printf("probe: not running\n"), 0)
+                   : failWith("KeskVLM is still running");
+    }
+    if (cmd == L"show-menu") {
+        return cmdShowMenu(secondsArg(argc, argv, 2, 20));
+    }
+    if (cmd == L"lists") {
+        return cmdLists();
+    }
+    if (cmd == L"close") {
+        return cmdClose(secondsArg(argc, argv, 2, 20));
+    }
+    if (cmd == L"self-test") {
+        return cmdSelfTest();
+    }
+    if (cmd == L"stats") {
+        return cmdStats();
+    }
+    if (cmd == L"soak") {
+        return cmdSoak(countArg(argc, argv, 2), countArg(argc, argv, 3), countArg(argc, argv, 4),
+                       argc > 5 ? argv[5] : nullptr);
+    }
+    std::printf("probe: unknown command\n");
+    return 2;
+}

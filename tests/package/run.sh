@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Package tests: the portable ZIP and the installer of a 64-bit Windows build, tried the way a
+# user would, in a fresh Wine prefix of their own.
+#
+#   tests/package/run.sh BUILD_DIR        (BUILD_DIR: a configured and built mingw-x64 tree)
+#
+# Makes the packages afresh with cpack. Checks: the ZIP holds the program, its
+# resources, README and LICENSE; unpacked, it starts and shows the sample menu; the installer
+# runs silently, the installed program starts, an upgrade over a running copy closes it and
+# keeps the user's catalogue and skin, the uninstaller removes the program and keeps the
+# catalogue unless asked. Prints one PASS or FAIL line per check and "package: N passed,
+# M failed"; exits 1 on any failure. Every Wine call has a time limit; only this prefix's
+# wineserver and the Xvfb this script started are stopped.
+set -u
+
+build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+probe=$build/bin/kesk_probe.exe
+work=$build/package-test
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+passed=0 failed=0
+pass() { echo "package: PASS $1"; passed=$((passed + 1)); }
+fail() { echo "package: FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
+check() { # check NAME COMMAND... : PASS when the command succeeds
+  local name=$1; shift
+  if out=$("$@" 2>&1); then pass "$name"; else fail "$name" "$(printf '%s' "$out" | tail -3 | tr '\n' ' ')"; fi
+}
+finish() {
+  echo "package: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+  exit $?
+}
+
+xvfb_pid=""
+cleanup() {
+  timeout 20 wineserver -k >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+# --- the packages ----------------------------------------------------------------------------
+rm -f "$build"/packages/KeskVLM-*
+(cd "$build" && cpack --config CPackConfig.cmake >/dev/null) || { fail cpack; finish; }
+zip=$(ls "$build"/packages/KeskVLM-*-win64.zip 2>/dev/null | head -1)
+setup=$(ls "$build"/packages/KeskVLM-*-win64-setup.exe 2>/dev/null | head -1)
+[ -n "$zip" ] || { fail "zip made"; finish; }
+[ -n "$setup" ] || { fail "installer made"; finish; }
+[ -f "$probe" ] || { fail "probe built" "$probe missing"; finish; }
+
+# --- a display and a fresh prefix whose every program runs on one virtual desktop with a
+# taskbar, so the program, the installer and the probe see the same windows ---------------------
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 150 250); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
+    xvfb_pid=""
+  done
+  [ -n "${DISPLAY:-}" ] || { fail display "could not start Xvfb"; finish; }
+fi
+timeout 20 wineserver -k >/dev/null 2>&1
+rm -rf "$work"
+mkdir -p "$work"
+if ! timeout -k 5 180 wineboot -i >/dev/null 2>&1 || ! timeout 120 wineserver -w; then
+  fail "wine prefix" "wineboot failed"; finish
+fi
+timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+
+probe_run() { timeout -k 5 90 wine "$probe" "$@" 2>/dev/null | tr -d '\r' | grep '^probe:'; return "${PIPESTATUS[0]}"; }
+start_program() { # start_program EXE : runs it in the background; the probe waits for it
+  (cd "$(dirname "$1")" && timeout -k 5 600 wine "$1" >/dev/null 2>&1 &)
+  probe_run wait 40 >/dev/null
+}
+expect_lists() { # expect_lists "4 5 2 4" : the shown menu has these entry counts
+  probe_run show-menu 30 >/dev/null || { echo "menu not shown"; return 1; }
+  local got
+  got=$(probe_run lists | sed -n 's/^probe: lists *//p')
+  [ "$got" = "$1" ] || { echo "lists '$got', expected '$1'"; return 1; }
+}
+regvalue() { timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$2"; }
+
+# The probe's own measuring (used by the soak test) must count what it claims to.
+check "probe: counts GDI objects, handles and private memory" probe_run self-test
+
+# --- the portable ZIP ------------------------------------------------------------------------
+portable=$WINEPREFIX/drive_c/portable
+mkdir -p "$portable"
+check "zip unpacks" unzip -q "$zip" -d "$portable"
+app=$(ls -d "$portable"/KeskVLM-* 2>/dev/null | head -1)
+contents() {
+  for f in KeskVLM.exe notFound.ico velora.ini README.txt LICENSE.txt skin/skin.ini \
+           skin/Velora_BG.bmp skin/Velora_BG_menu.bmp skin/Velora_BG_edit.bmp; do
+    [ -f "$1/$f" ] || { echo "missing $f"; return 1; }
+  done
+}
+check "zip holds the program, resources, README and LICENSE" contents "$app"
+sample_lists="4 5 2 4"
+if [ -n "$app" ] && start_program "$app/KeskVLM.exe"; then
+  pass "zip: program starts"
+  check "zip: shows the sample menu" expect_lists "$sample_lists"
+  check "zip: ends on close with exit code 0" probe_run close 30
+else
+  fail "zip: program starts"
+fi
+
+# --- the installer ---------------------------------------------------------------------------
+# The program writes beside itself, so it is installed per user under the local app data.
+inst=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/AppData/Local' 2>/dev/null | head -1)/Programs/KeskVLM
+startmenu=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -path '*/AppData/Roaming/Microsoft' 2>/dev/null | head -1)/Windows/Start\ Menu/Programs
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+uninst_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KeskVLM'
+
+installed() {
+  for f in KeskVLM.exe notFound.ico velora.ini Uninstall.exe skin/Velora_BG.bmp skin/skin.ini; do
+    [ -f "$inst/$f" ] || { echo "missing $inst/$f"; return 1; }
+  done
+  cmp -s "$inst/KeskVLM.exe" "$app/KeskVLM.exe" || { echo "installed exe differs from the ZIP's"; return 1; }
+}
+check "installer runs silently" timeout -k 5 180 wine "$setup" /S /AUTOSTART=1
+timeout 60 wineserver -w
+check "installer: files in the per-user folder" installed
+check "installer: Start menu shortcut" test -f "$startmenu/KeskVLM.lnk"
+check "installer: start at log-on registered" regvalue "$run_key" KeskVLM
+check "installer: uninstall entry registered" regvalue "$uninst_key" UninstallString
+
+if start_program "$inst/KeskVLM.exe"; then
+  pass "installed program starts"
+  check "installed program shows the sample menu" expect_lists "$sample_lists"
+else
+  fail "installed program starts"
+fi
+
+# The user's own catalogue and skin, then an upgrade while the program runs.
+user_item=$'[PackageTestItem]\r\nName=Package test\r\nTarget=C:\\WINDOWS\\notepad.exe\r\nGroup=Tools\r\n'
+printf '%s' "$user_item" >>"$inst/velora.ini"
+printf '[COLORS]\r\nHEAD_BAR_BG=0x123456\r\n' >"$inst/skin/skin.ini"
+cp "$inst/skin/skin.ini" "$work/user-skin.ini"
+check "upgrade over the running program" timeout -k 5 180 wine "$setup" /S
+check "upgrade: the running copy was closed" probe_run gone 30
+check "upgrade: catalogue kept" grep -q '^\[PackageTestItem\]' "$inst/velora.ini"
+check "upgrade: skin kept" cmp -s "$inst/skin/skin.ini" "$work/user-skin.ini"
+check "upgrade: program in place" installed
+check "upgrade: start at log-on kept" regvalue "$run_key" KeskVLM
+if start_program "$inst/KeskVLM.exe"; then
+  check "upgraded program shows the user's catalogue" expect_lists "5 5 2 4"
+  check "upgraded program ends on close" probe_run close 30
+else
+  fail "upgraded program starts"
+fi
+
+# --- uninstalling ----------------------------------------------------------------------------
+uninstalled() {
+  for f in KeskVLM.exe notFound.ico Uninstall.exe README.txt LICENSE.txt; do
+    [ ! -e "$inst/$f" ] || { echo "left $f"; return 1; }
+  done
+  [ ! -e "$startmenu/KeskVLM.lnk" ] || { echo "left the shortcut"; return 1; }
+  ! regvalue "$run_key" KeskVLM || { echo "left the start at log-on"; return 1; }
+  ! regvalue "$uninst_key" UninstallString || { echo "left the uninstall entry"; return 1; }
+}
+# The uninstaller runs from a copy of itself in the temporary folder; wineserver -w waits for it.
+check "uninstaller runs silently" timeout -k 5 120 wine "$inst/Uninstall.exe" /S
+timeout 120 wineserver -w
+check "uninstall: program, shortcut and registry entries removed" uninstalled
+check "uninstall: catalogue and skin kept" grep -q '^\[PackageTestItem\]' "$inst/velora.ini"
+check "uninstall: skin kept" cmp -s "$inst/skin/skin.ini" "$work/user-skin.ini"
+
+check "reinstall over the kept catalogue" timeout -k 5 180 wine "$setup" /S /SHORTCUT=0
+timeout 60 wineserver -w
+check "reinstall: catalogue still the user's" grep -q '^\[PackageTestItem\]' "$inst/velora.ini"
+check "reinstall: no shortcut when declined" test ! -e "$startmenu/KeskVLM.lnk"
+check "uninstall with the catalogue removes everything" \
+  timeout -k 5 120 wine "$inst/Uninstall.exe" /S /REMOVEDATA
+timeout 120 wineserver -w
+check "uninstall with the catalogue: folder gone" test ! -e "$inst"
+
+finish
