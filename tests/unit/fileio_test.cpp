@@ -100,6 +100,15 @@ TEST_F(FileIo, InterruptedWriteLeavesOldOrNewCatalogue) {
                                "Name=Editor\r\nTarget=C:\\x.exe\r\n";
     const std::vector<WriteStep> steps = {WriteStep::CreateTemp, WriteStep::WriteData,
                                           WriteStep::Flush, WriteStep::Close, WriteStep::Replace};
+    // The hook sees every step of a write, in order, so stopping at each of
+    // them below leaves no moment of the write untried.
+    std::vector<WriteStep> seen;
+    kesk::fileio::setWriteStepHookForTests([&](WriteStep s) {
+        seen.push_back(s);
+        return true;
+    });
+    ASSERT_TRUE(kesk::fileio::writeAtomic(path_, "x"));
+    EXPECT_EQ(seen, steps);
     for (const WriteStep stop : steps) {
         put(before);
         int calls = 0;

@@ -342,40 +342,45 @@ TEST_F(IniFile, ImpossibleWritesChangeNothingAndReportNothing) {
 // --- Bad files -----------------------------------------------------------------------------
 
 TEST_F(IniFile, BadFilesGiveDefinedResultsAndWritesKeepTheRest) {
+    // No byte of this sequence is CR or LF right before a '[': no header.
     std::string binary;
     for (int i = 0; i < 5000; ++i) {
         binary.push_back(static_cast<char>((i * 131 + 7) & 0xFF));
     }
-    // What must stay in front of whatever a write adds. The odd last byte of a
-    // UTF-16 file is no character; it stays the file's last byte.
+    // `kept`: what must stay in front of whatever a write adds. The odd last
+    // byte of a UTF-16 file is no character; it stays the file's last byte.
     struct BadFile {
         const char* what;
         std::string bytes;
         std::size_t kept;
+        std::string value; // getString("S", "k")
+        std::vector<std::string> sections;
     };
     const std::string odd("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0\x01", 23);
     const std::string nul("[S]\r\nk=a\0b\r\n\0\0[T]\0\r\n", 20);
     const std::string mbLine = "[S]\r\nk=" + std::string(1 << 20, 'q') + "\r\n";
     const std::vector<BadFile> files = {
-        {"binary", binary, binary.size()},
-        {"NUL bytes", nul, nul.size()},
-        {"[ alone", "[\r\n", 3},
-        {"header without ]", "[S\r\nk=v", 7},
-        {"UTF-16 odd length", odd, odd.size() - 1},
-        {"1 MB line", mbLine, mbLine.size()},
+        {"binary", binary, binary.size(), "", {""}},
+        {"NUL bytes", nul, nul.size(), std::string("a\0b", 3), {"S"}},
+        {"[ alone", "[\r\n", 3, "", {""}},
+        // The list drops a header's last character, which here is no ']'.
+        {"header without ]", "[S\r\nk=v", 7, "v", {""}},
+        {"UTF-16 odd length", odd, odd.size() - 1, "v", {"S"}},
+        {"1 MB line", mbLine, mbLine.size(), std::string(255, 'q'), {"S"}},
     };
     put(odd);
     ini_.setValue("S", "k", "w");
     EXPECT_EQ(content().back(), '\x01');
     for (const BadFile& f : files) {
         put(f.bytes);
-        (void)ini_.getString("S", "k");
+        EXPECT_EQ(ini_.getString("S", "k"), f.value) << f.what;
         std::vector<std::string> v;
-        ini_.getArray("S", v);
         EXPECT_NO_THROW(ini_.getSectionList(v)) << f.what;
+        EXPECT_EQ(v, f.sections) << f.what;
         ini_.setValue("Added", "key", "value");
         EXPECT_EQ(content().substr(0, f.kept), f.bytes.substr(0, f.kept)) << f.what;
         EXPECT_EQ(ini_.getString("Added", "key"), "value") << f.what;
+        EXPECT_EQ(ini_.getString("S", "k"), f.value) << f.what;
         ini_.deleteSection("Added");
         EXPECT_EQ(content().substr(0, f.kept), f.bytes.substr(0, f.kept)) << f.what;
     }
