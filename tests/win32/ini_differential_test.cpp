@@ -101,10 +101,12 @@ const Row kRows[] = {
     {"", Op::Write, "S", "k", "v", nullptr},
     {"[S]\r\nk=v", Op::Write, "T", "a", "b", nullptr},                 // no final line break
     {"[S]\r\nk=v", Op::Write, "S", "j", "w", nullptr},
+    {"x\r\n[S]\r\n;c\r\nk=v\r\n", Op::Write, "S", "k", "w", nullptr},
     // Wine rewrites the whole file: blank lines go, spacing is normalised.
     {"; head\r\n\r\n[S]\r\nk=v\r\n\r\n[T]\r\nj = 1\r\n", Op::Write, "S", "k", "w",
      "; head\r\n\r\n[S]\r\nk=w\r\n\r\n[T]\r\nj = 1\r\n"},
-    {"[S]\nk=v\n", Op::Write, "S", "k", "w", "[S]\nk=w\n"},
+    {"[S]\r\nk=v\r\n\r\n[T]\r\n", Op::Write, "S", "j", "w",
+     "[S]\r\nk=v\r\nj=w\r\n\r\n[T]\r\n"},
     // Wine: a key argument keeps its trailing blanks; Windows: trimmed.
     {kCat, Op::Write, "Item1", " Icon ", "a",
      "[Window]\r\nheightOffset=150\r\n[Item1]\r\nName=Editor\r\nTarget=C:\\x.exe\r\nIcon=a\r\n"},
