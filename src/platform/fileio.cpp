@@ -125,9 +125,110 @@ std::int64_t nowTicks() {
 
 #ifdef _WIN32
 
+namespace {
+
+// The file system's own change time (set by every write and every change of
+// the file's data or attributes, and not settable by ordinary tools the way
+// the modification time is) is reachable without opening the file only
+// through the native query of a file's attributes.
+struct NetworkOpenInfo {
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    LARGE_INTEGER allocationSize;
+    LARGE_INTEGER endOfFile;
+    ULONG fileAttributes;
+};
+
+struct NtUnicodeString {
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+
+struct NtObjectAttributes {
+    ULONG length;
+    HANDLE rootDirectory;
+    NtUnicodeString* objectName;
+    ULONG attributes;
+    PVOID securityDescriptor;
+    PVOID securityQualityOfService;
+};
+
+using DosPathToNtFn = BOOLEAN(WINAPI*)(PCWSTR, NtUnicodeString*, PWSTR*, PVOID);
+using QueryFullAttributesFn = LONG(WINAPI*)(NtObjectAttributes*, NetworkOpenInfo*);
+using FreeUnicodeStringFn = VOID(WINAPI*)(NtUnicodeString*);
+
+struct NativeQuery {
+    DosPathToNtFn toNt = nullptr;
+    QueryFullAttributesFn query = nullptr;
+    FreeUnicodeStringFn release = nullptr;
+    bool ok() const { return toNt != nullptr && query != nullptr && release != nullptr; }
+};
+
+template <class F> F ntdllFunction(const char* name) {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, name)));
+}
+
+const NativeQuery& nativeQuery() {
+    static const NativeQuery q{ntdllFunction<DosPathToNtFn>("RtlDosPathNameToNtPathName_U"),
+                               ntdllFunction<QueryFullAttributesFn>("NtQueryFullAttributesFile"),
+                               ntdllFunction<FreeUnicodeStringFn>("RtlFreeUnicodeString")};
+    return q;
+}
+
+constexpr ULONG kObjCaseInsensitive = 0x40;
+
+// Nothing when the query is not available or fails for a reason other than
+// the file's absence; the caller then asks the documented way.
+std::optional<std::optional<FileStamp>> nativeStat(const std::wstring& path) {
+    const NativeQuery& q = nativeQuery();
+    if (!q.ok() || path.empty()) {
+        return std::nullopt;
+    }
+    NtUnicodeString ntPath{};
+    if (!q.toNt(path.c_str(), &ntPath, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    NtObjectAttributes oa{sizeof(NtObjectAttributes), nullptr, &ntPath,
+                          kObjCaseInsensitive,        nullptr, nullptr};
+    NetworkOpenInfo info{};
+    const LONG status = q.query(&oa, &info);
+    q.release(&ntPath);
+    constexpr LONG kNotFound = static_cast<LONG>(0xC0000034);     // object name not found
+    constexpr LONG kPathNotFound = static_cast<LONG>(0xC000003A); // object path not found
+    if (status == kNotFound || status == kPathNotFound) {
+        return std::optional<FileStamp>{};
+    }
+    if (status < 0) {
+        return std::nullopt;
+    }
+    if ((info.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::optional<FileStamp>{};
+    }
+    FileStamp s;
+    s.size = static_cast<std::uint64_t>(info.endOfFile.QuadPart);
+    s.modified = info.lastWriteTime.QuadPart;
+    s.changed = info.changeTime.QuadPart;
+    s.identity = static_cast<std::uint64_t>(info.creationTime.QuadPart);
+    s.readOnly = (info.fileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return std::optional<FileStamp>{s};
+}
+
+} // namespace
+
 std::optional<FileStamp> stat(const std::string& path) {
+    const std::wstring w = wide(path);
+    if (auto native = nativeStat(w)) {
+        return *native;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &data)) {
         return std::nullopt;
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

@@ -17,8 +17,8 @@ namespace kesk::fileio {
 struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t modified = 0;
-    std::int64_t changed = 0;   // status change (POSIX) or creation time (Windows)
-    std::uint64_t identity = 0; // inode where the platform has one, else 0
+    std::int64_t changed = 0;   // the file system's change time (not the modification time)
+    std::uint64_t identity = 0; // inode (POSIX) or creation time (Windows)
     bool readOnly = false;
     bool operator==(const FileStamp&) const = default;
 };
