@@ -75,6 +75,7 @@ void frmVelora::Form_MouseUp(std::int16_t, std::int16_t, double, double) noexcep
 
 void frmVelora::Form_Unload() noexcept {
     mousePosCheckArmed_ = false;
+    unloadRequested_ = false;
     guardEvent([this] {
         clsINIFile ini;
         ini.setFilename(catalogue::cataloguePath());

@@ -471,6 +471,8 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             guardEvent([&] { paintWindow(dc, rc); });
             EndPaint(hwnd(), &ps);
         }
+        presenter_.Form_Paint(); // resizing and auto-hide: every repaint arms the auto-hide
+        syncMousePosCheck();
         return 0;
     }
     case WM_PRINTCLIENT: {
@@ -479,6 +481,17 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         paintWindow(reinterpret_cast<HDC>(wParam), rc);
         return 0;
     }
+    // --- Resizing and auto-hide
+    case WM_TIMER:
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_CAPTURECHANGED:
+    case WM_SHOWWINDOW:
+    case WM_CLOSE:
+        return resizeMessage(msg, wParam, lParam);
     case WM_DPICHANGED:
         // Everything is laid out in twips: a new DPI is a new render.
         render();

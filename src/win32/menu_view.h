@@ -101,6 +101,30 @@ class MenuView final : public Window {
     std::array<bool, catalogue::kGroupCount> renderedAttached_{};
     bool renderedVisible_ = false;
     UINT renderedDpi_ = 0;
+
+    // --- Resizing and auto-hide ----------------------------------------------------------------
+  public:
+    // Called (from a posted close, never inside a mouse message) when a click on the bare
+    // window asks for the window to be unloaded. The owner unloads: it runs Form_Unload and may
+    // destroy this view from inside the call. Without an owner the view stores the offset
+    // and hides.
+    std::function<void()> onUnloadRequest;
+    // Ticks of the auto-hide timer this window has had, and whether the timer is running.
+    int mousePosCheckTicks() const noexcept { return mousePosCheckTicks_; }
+    bool mousePosCheckRunning() const noexcept { return mousePosCheckRunning_; }
+    // The headline in the window's client pixels.
+    RECT headlineRect() const noexcept;
+
+  private:
+    LRESULT resizeMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Starts or stops the real timer as the presenter has armed or disarmed the auto-hide.
+    void syncMousePosCheck() noexcept;
+    bool overLabel(POINT p) const noexcept;
+    void unloadRequested();
+
+    bool headlineDrag_ = false;
+    bool mousePosCheckRunning_ = false;
+    int mousePosCheckTicks_ = 0;
 };
 
 } // namespace kesk::win
