@@ -21,6 +21,7 @@
 #include "menu/imagelists.h"
 #include "platform/desktop.h"
 #include "support/errors.h"
+#include "support/mdShellEx.h"
 
 namespace kesk {
 
@@ -147,6 +148,18 @@ struct frmVeloraState {
     std::optional<std::int16_t> menuHoverIndex;
     std::array<std::string, 4> iconSourceTexts;
 
+    // --- Clicks, the context panel, the item editor -------------------------------------------
+    // Button of the last press on a list (1 left, 2 right, 4 middle), 0 after every item click.
+    std::int16_t lastMouseButton = 0;
+    // Height of that press in twips of the list's container.
+    std::int16_t lastMouseY = 0;
+    // The list of the last item click; findSelectedItem looks there.
+    std::optional<std::size_t> currentList;
+    // The panels' pictures from the skin, top-left part at their own size;
+    // empty until one was loaded.
+    Bitmap pbMenuPicture;
+    Bitmap containerEditItemPicture;
+
     // --- Builds ----------------------------------------------------------------------------
     std::int32_t buildCount = 0; // builds run to their end or to a failure
     bool lastBuildFailed = false;
@@ -221,6 +234,43 @@ class frmVelora {
     const Bitmap& tmpPicBoxSurface() const noexcept { return tmpPicBoxSurface_; }
     const Bitmap& tmpPicBoxSmallSurface() const noexcept { return tmpPicBoxSmallSurface_; }
 
+    // --- Clicks, the context panel, the item editor and drops ----------------------------------
+    // Where items are started and the owner window passed along; without a
+    // shell nothing is started (the window still hides after a left click).
+    void setShell(ShellExecutor* shell, OwnerHandle owner) noexcept;
+    // The user changed an entry's selection in the real list.
+    void setEntrySelected(std::size_t Index, std::size_t entry, bool selected) noexcept;
+    // A press on list Index; y in twips of the list's container.
+    void lstViewA_MouseDown(std::size_t Index, std::int16_t Button, std::int16_t Shift, double x,
+                            double y) noexcept;
+    // Entry `entry` of list Index was clicked (and is selected).
+    void lstViewA_ItemClick(std::size_t Index, std::size_t entry) noexcept;
+    // Starts the entry's item through the shell and hides the window, whatever the start did.
+    void launchItem(std::size_t Index, std::size_t entry);
+    // Fills, places and shows pbMenu for the selected entry of list Index.
+    void showItemMenu(std::size_t Index) noexcept;
+    // A copy of the item of the last selected entry of currentList; the empty
+    // item when there is none. Throws RuntimeError(SubscriptOutOfRange) for an
+    // entry key that names no record.
+    MenuItem findSelectedItem() const;
+    void lblMenu_MouseMove(std::int16_t Index) noexcept;
+    // Runs command Index (0 Edit, 1 Remove, 2 Refresh all, 3 Close menu), then hides pbMenu.
+    void lblMenu_Click(std::int16_t Index) noexcept;
+    // Deletes the section (never the one with the empty name) and rebuilds.
+    void removeItem(const std::string& section);
+    void openItemEditor();
+    // Field Index now holds `text` (typed by the user or set by the program).
+    void txtEditItem_Change(std::int16_t Index, const std::string& text) noexcept;
+    void cmdOK_Click() noexcept;
+    void cmdAbort_Click() noexcept;
+    // Paths dropped on list Index, in the drop's order.
+    void lstViewA_OLEDragDrop(std::size_t Index, const std::vector<std::string>& files) noexcept;
+    void addDroppedFiles(const std::vector<std::string>& files, std::size_t Index);
+    void pbMenu_OLEDragOver() noexcept;
+    // Whether the last start was taken by the shell, and its failure if not.
+    bool lastLaunchStarted() const noexcept { return items_.lastLaunchStarted; }
+    const ErrorRecord& lastLaunchError() const noexcept { return items_.lastLaunchError; }
+
   private:
     void construct();
     void prepareImageLists();
@@ -232,6 +282,17 @@ class frmVelora {
 
     Desktop& desktop_;
     frmVeloraState s_;
+    struct ItemsState {
+        ShellExecutor* shell = nullptr;
+        OwnerHandle owner = 0;
+        bool lastLaunchStarted = false;
+        ErrorRecord lastLaunchError;
+        std::string panelSection;           // the item the context panel was opened for
+        std::optional<MenuItem> editorItem; // the item the editor shows, as it showed it
+    };
+    void loadPanelPicture(const char* file, const ControlState& panel, Bitmap& picture);
+    void colourEditField(std::size_t k) noexcept;
+    ItemsState items_;
     Bitmap tmpPicBoxSurface_;
     Bitmap tmpPicBoxSmallSurface_;
     ShrinkRoute shrinkRoute_;

@@ -1,0 +1,352 @@
+// Using the menu: item clicks and launching, the item context panel, the item
+// editor and adding items by dropping files on a list.
+#include "menu/frmVelora.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "settings/clsINIFile.h"
+#include "settings/textcodec.h"
+#include "support/conversions.h"
+#include "support/mdFiles.h"
+
+namespace kesk {
+
+namespace {
+
+// The record index behind a list entry's key; a key that names no record is
+// the subscript failure it would be in a table lookup.
+std::size_t recordIndex(const std::string& key, std::size_t count) {
+    const std::int32_t k = catalogue::entryIndex(key);
+    if (k < 0 || static_cast<std::size_t>(k) >= count) {
+        raiseError(errnum::SubscriptOutOfRange);
+    }
+    return static_cast<std::size_t>(k);
+}
+
+// The section a name becomes in the file: the settings store trims blanks and
+// turns line breaks into blanks, so a name made only of those is the empty one.
+bool emptyAsSection(const std::string& name) noexcept {
+    return name.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+bool sameSectionName(const std::string& a, const std::string& b) noexcept {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        return lower(x) == lower(y);
+    });
+}
+
+// The field of an item that editor field `k` shows (0 Name, 1 Target, 2 Param,
+// 3 Workdir, 4 Icon) and the key it is saved to.
+const std::string& itemField(const MenuItem& item, std::size_t k) {
+    switch (k) {
+    case 0:
+        return item.Name;
+    case 1:
+        return item.Target;
+    case 2:
+        return item.Param;
+    case 3:
+        return item.Workdir;
+    default:
+        return item.Icon;
+    }
+}
+constexpr std::array<const char*, 5> kFieldKeys = {catalogue::kKeyName, catalogue::kKeyTarget,
+                                                   catalogue::kKeyParam, catalogue::kKeyWorkdir,
+                                                   catalogue::kKeyIcon};
+
+// The longest value a build reads back whole (its read buffer's characters).
+constexpr std::size_t kLongestValue = 255;
+
+} // namespace
+
+void frmVelora::setShell(ShellExecutor* shell, OwnerHandle owner) noexcept {
+    items_.shell = shell;
+    items_.owner = owner;
+}
+
+void frmVelora::setEntrySelected(std::size_t Index, std::size_t entry, bool selected) noexcept {
+    if (Index >= s_.lstViewA.size() || entry >= s_.lstViewA[Index].entries.size()) {
+        return;
+    }
+    s_.lstViewA[Index].entries[entry].selected = selected;
+}
+
+// --- Clicks -------------------------------------------------------------------------------------
+
+void frmVelora::lstViewA_MouseDown(std::size_t Index, std::int16_t Button, std::int16_t, double,
+                                   double y) noexcept {
+    if (Index >= s_.lstViewA.size()) {
+        return;
+    }
+    s_.lastMouseButton = Button;
+    // A height the number cannot hold keeps the previous one.
+    guardEvent([&] { s_.lastMouseY = conv::toInteger(y); });
+}
+
+void frmVelora::lstViewA_ItemClick(std::size_t Index, std::size_t entry) noexcept {
+    if (Index >= s_.lstViewA.size()) {
+        return;
+    }
+    s_.currentList = Index;
+    if (s_.lastMouseButton == 1) {
+        guardEvent([&] { launchItem(Index, entry); });
+    } else if (s_.lastMouseButton == 2) {
+        showItemMenu(Index);
+    }
+    s_.lastMouseButton = 0;
+}
+
+void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
+    // Whatever happens to the start, the menu has done its job and goes away.
+    struct HideAfter {
+        frmVelora& w;
+        ~HideAfter() { w.Hide(); }
+    } hideAfter{*this};
+
+    const MenuItem item = s_.menuItems.at(
+        recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size()));
+    if (items_.shell != nullptr) {
+        items_.lastLaunchStarted =
+            shellOpenFile(*items_.shell, item.Target, kShowDefault, item.Param, item.Workdir,
+                          "open", items_.owner, &items_.lastLaunchError);
+    }
+}
+
+void frmVelora::showItemMenu(std::size_t Index) noexcept {
+    if (Index >= s_.lstViewA.size()) {
+        return;
+    }
+    const ListViewState& list = s_.lstViewA[Index];
+    // The item the panel's commands are meant for; none when nothing is selected.
+    items_.panelSection.clear();
+    skipOnError([&] { items_.panelSection = findSelectedItem().Section; });
+    skipOnError([&] {
+        for (auto it = list.entries.rbegin(); it != list.entries.rend(); ++it) {
+            if (it->selected) {
+                s_.lblMenuHeadline.caption = it->text;
+                break;
+            }
+        }
+    });
+    skipOnError([&] { s_.pbMenu.left = list.left; });
+    skipOnError([&] {
+        // As far below the window's top as the press lay below the list's top,
+        // but never so low that the panel's commands fall off the window.
+        const std::int64_t top = std::int64_t{list.top} + s_.lastMouseY;
+        const std::int64_t lowest = std::int64_t{s_.height} - s_.pbMenu.height;
+        s_.pbMenu.top = conv::checkedLong(std::max<std::int64_t>(0, std::min(top, lowest)));
+    });
+    skipOnError(
+        [&] { loadPanelPicture(catalogue::kSkinMenuBackgroundFile, s_.pbMenu, s_.pbMenuPicture); });
+    s_.pbMenu.visible = true;
+}
+
+MenuItem frmVelora::findSelectedItem() const {
+    MenuItem result;
+    if (!s_.currentList || *s_.currentList >= s_.lstViewA.size()) {
+        return result;
+    }
+    for (const ListEntry& entry : s_.lstViewA[*s_.currentList].entries) {
+        if (entry.selected) {
+            result = s_.menuItems.at(recordIndex(entry.key, s_.menuItems.size()));
+        }
+    }
+    return result;
+}
+
+void frmVelora::loadPanelPicture(const char* file, const ControlState& panel, Bitmap& picture) {
+    const ScreenMetrics m = desktop_.screen();
+    const double tppx =
+        (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
+    PictureRequest request;
+    request.cropWidth = static_cast<std::int32_t>(std::ceil(panel.width / tppx));
+    request.cropHeight = static_cast<std::int32_t>(std::ceil(panel.height / twipsPerPixelY()));
+    Picture loaded;
+    if (desktop_.loadPicture(catalogue::ownFilePath(file), request, loaded) != PictureError::None) {
+        raiseError(errnum::InvalidPicture, {}, "frmVelora");
+    }
+    picture = std::move(loaded.topLeft);
+}
+
+// --- The context panel --------------------------------------------------------------------------
+
+void frmVelora::lblMenu_MouseMove(std::int16_t Index) noexcept {
+    if (Index < 0 || static_cast<std::size_t>(Index) >= s_.lblMenu.size() ||
+        s_.menuHoverIndex == Index) {
+        return;
+    }
+    for (ControlState& label : s_.lblMenu) {
+        label.transparent = true;
+    }
+    s_.lblMenu[static_cast<std::size_t>(Index)].transparent = false;
+    s_.menuHoverIndex = Index;
+}
+
+void frmVelora::lblMenu_Click(std::int16_t Index) noexcept {
+    guardEvent([&] {
+        switch (Index) {
+        case 0:
+            openItemEditor();
+            break;
+        case 1: {
+            // No confirmation is asked, so only the item the panel was opened
+            // for, and still selected, is ever removed.
+            const MenuItem r = findSelectedItem();
+            if (!items_.panelSection.empty() && r.Section == items_.panelSection) {
+                removeItem(r.Section);
+            }
+            break;
+        }
+        case 2:
+            Form_Construct();
+            break;
+        default:
+            break;
+        }
+    });
+    s_.pbMenu.visible = false;
+}
+
+void frmVelora::removeItem(const std::string& section) {
+    if (emptyAsSection(section)) {
+        return;
+    }
+    {
+        clsINIFile ini;
+        ini.setFilename(catalogue::cataloguePath());
+        ini.deleteSection(section);
+    }
+    Form_Construct();
+}
+
+// --- The item editor ----------------------------------------------------------------------------
+
+void frmVelora::openItemEditor() {
+    const MenuItem r = findSelectedItem();
+    items_.editorItem = r;
+    s_.lblItemEditHeadline.caption = " " + r.Section;
+    for (std::size_t k = 0; k < kFieldKeys.size(); ++k) {
+        s_.txtEditItem[k].caption = itemField(r, k);
+    }
+    const auto source = static_cast<std::size_t>(r.IconSource);
+    s_.txtEditItem[5].caption =
+        source < s_.iconSourceTexts.size() ? s_.iconSourceTexts[source] : "";
+    s_.containerEditItem.visible = true;
+    // Without its picture the panel still works, on its own colour.
+    skipOnError([&] {
+        loadPanelPicture(catalogue::kSkinEditBackgroundFile, s_.containerEditItem,
+                         s_.containerEditItemPicture);
+    });
+    for (std::size_t k = 0; k < s_.txtEditItem.size(); ++k) {
+        colourEditField(k);
+    }
+}
+
+void frmVelora::txtEditItem_Change(std::int16_t Index, const std::string& text) noexcept {
+    if (Index < 0 || static_cast<std::size_t>(Index) >= s_.txtEditItem.size()) {
+        return;
+    }
+    s_.txtEditItem[static_cast<std::size_t>(Index)].caption = text;
+    colourEditField(static_cast<std::size_t>(Index));
+}
+
+void frmVelora::colourEditField(std::size_t k) noexcept {
+    ControlState& field = s_.txtEditItem[k];
+    const bool checked = k == 1 || k == 3 || k == 4;
+    field.foreColour =
+        checked && !desktop_.pathExists(field.caption) ? s_.listBoxErrColor : s_.listBoxForeColor;
+}
+
+void frmVelora::cmdOK_Click() noexcept {
+    s_.containerEditItem.visible = false;
+    guardEvent([&] {
+        // The edits belong to the item the editor was opened for: they go into
+        // its section whatever is selected now, and only while that section is
+        // still in the catalogue (one deleted meanwhile is not made again from
+        // a few keys). What the editor showed is the baseline, so a field the
+        // user left alone is never written.
+        if (!items_.editorItem || emptyAsSection(items_.editorItem->Section)) {
+            return;
+        }
+        const MenuItem& r = *items_.editorItem;
+        clsINIFile ini;
+        ini.setFilename(catalogue::cataloguePath());
+        std::vector<std::string> sections;
+        ini.getSectionList(sections);
+        const bool present =
+            std::any_of(sections.begin(), sections.end(),
+                        [&r](const std::string& s) { return sameSectionName(s, r.Section); });
+        if (!present) {
+            return;
+        }
+        for (std::size_t k = 0; k < kFieldKeys.size(); ++k) {
+            const std::string& text = s_.txtEditItem[k].caption;
+            if (text != itemField(r, k)) {
+                ini.setValue(r.Section, kFieldKeys[k], text);
+            }
+        }
+    });
+    items_.editorItem.reset();
+    Form_Construct();
+}
+
+void frmVelora::cmdAbort_Click() noexcept {
+    s_.containerEditItem.visible = false;
+    items_.editorItem.reset();
+}
+
+// --- Dropping files -----------------------------------------------------------------------------
+
+void frmVelora::lstViewA_OLEDragDrop(std::size_t Index,
+                                     const std::vector<std::string>& files) noexcept {
+    guardEvent([&] { addDroppedFiles(files, Index); });
+}
+
+void frmVelora::addDroppedFiles(const std::vector<std::string>& files, std::size_t Index) {
+    if (Index >= s_.lstViewA.size() || files.empty()) {
+        return;
+    }
+    {
+        clsINIFile ini;
+        ini.setFilename(catalogue::cataloguePath());
+        const std::string group = catalogue::kGroupNames[Index];
+        for (const std::string& p : files) {
+            std::string root;
+            std::string directory;
+            std::string fileName;
+            std::string b;
+            std::string extension;
+            splitPath(p, root, directory, fileName, b, extension);
+            // A drive root or a name like ".profile" has no base name: writing
+            // it would make the section with the empty name.
+            if (emptyAsSection(b)) {
+                continue;
+            }
+            // A Target the build would read back cut short would start the
+            // wrong file; such a path is not taken.
+            if (ini::countChars(p) > kLongestValue) {
+                continue;
+            }
+            ini.setValue(b, catalogue::kKeyName, b);
+            ini.setValue(b, catalogue::kKeyTarget, p);
+            ini.setValue(b, catalogue::kKeyIcon, "");
+            ini.setValue(b, catalogue::kKeyGroup, group);
+        }
+    }
+    Form_Construct();
+    std::vector<ListEntry>& entries = s_.lstViewA[Index].entries;
+    if (!entries.empty()) {
+        entries.back().selected = true;
+    }
+}
+
+void frmVelora::pbMenu_OLEDragOver() noexcept {
+    desktop_.beep();
+}
+
+} // namespace kesk
