@@ -8,8 +8,10 @@
 //   kesk_probe close SECONDS             closes the main window; waits for the process to end
 //   kesk_probe stats                     GDI and USER objects, handles and private memory
 //   kesk_probe self-test                 the measuring of `stats`, checked on the probe itself
-//   kesk_probe soak SHOWS REBUILDS LAUNCHES LAUNCH_CLASS
-//                                        drives the cycles; prints stats before and after
+//   kesk_probe soak SHOWS REBUILDS LAUNCHES LAUNCH_CLASS CATALOGUE
+//                                        drives the cycles; prints stats before, between and
+//                                        after; LAUNCH_CLASS is the window class of what the
+//                                        first entry starts, CATALOGUE the program's velora.ini
 //
 // Exit code 0 when the check holds, 1 when it does not, 2 on a wrong command line. Every
 // line printed starts with "probe:" so scripts can pick them out of Wine's noise.
@@ -124,12 +126,16 @@ void clickButton(HWND button) {
 
 // Asks the program to toggle its menu as a click on its button would; without the button
 // (switched off, or no taskbar) the main window is asked directly.
-void toggleMenu() {
+const char* toggleMenu() {
     if (HWND button = findAnywhere(kButtonClass)) {
         clickButton(button);
-    } else if (HWND main = FindWindowW(kMainClass, nullptr)) {
-        PostMessageW(main, kShowMenu, 0, 0);
+        return "a click on the VLM button";
     }
+    if (HWND main = FindWindowW(kMainClass, nullptr)) {
+        PostMessageW(main, kShowMenu, 0, 0);
+        return "the main window's show message";
+    }
+    return "nothing";
 }
 
 bool menuVisible() {
@@ -474,6 +480,36 @@ std::vector<HWND> windowsOfClass(const wchar_t* cls) {
     return w.found;
 }
 
+// The list's first entry rectangle lives in the program's memory: ask for it through a buffer
+// placed there. Falls back to a point near the list's top left corner.
+POINT firstEntryCentre(HWND list) {
+    POINT fallback{20, 12};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                     PROCESS_QUERY_INFORMATION,
+                                 FALSE, pid);
+    if (process == nullptr) {
+        return fallback;
+    }
+    void* remote =
+        VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    POINT result = fallback;
+    DWORD_PTR ok = 0;
+    if (remote != nullptr && WriteProcessMemory(process, remote, &r, sizeof r, nullptr) &&
+        SendMessageTimeoutW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, 2000, &ok) != 0 &&
+        ok != 0 && ReadProcessMemory(process, remote, &r, sizeof r, nullptr)) {
+        result = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return result;
+}
+
 bool launchFirstEntry(HWND menu, const wchar_t* launchClass, double seconds) {
     std::vector<HWND> lists;
     EnumChildWindows(menu, collectLists, reinterpret_cast<LPARAM>(&lists));
@@ -486,11 +522,12 @@ bool launchFirstEntry(HWND menu, const wchar_t* launchClass, double seconds) {
         GetWindowRect(b, &rb);
         return ra.left < rb.left;
     });
-    // A real click on the first entry of the first list: the list reports it to the menu window
-    // as the user's click.
+    // A click in the middle of the first entry of the first list: the list reports it to the
+    // menu window as the user's click.
     HWND list = lists.front();
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 12));
-    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(20, 12));
+    const POINT at = firstEntryCentre(list);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     std::vector<HWND> started;
     if (!waitFor(seconds, [&] {
             started = windowsOfClass(launchClass);
@@ -505,18 +542,80 @@ bool launchFirstEntry(HWND menu, const wchar_t* launchClass, double seconds) {
     return true;
 }
 
-int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass) {
+std::string readWhole(const wchar_t* path) {
+    std::string data;
+    if (FILE* f = _wfopen(path, L"rb")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+            data.append(buf, n);
+        }
+        std::fclose(f);
+    }
+    return data;
+}
+
+bool writeWhole(const wchar_t* path, const std::string& data) {
+    FILE* f = _wfopen(path, L"wb");
+    if (f == nullptr) {
+        return false;
+    }
+    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool sendRebuild() {
+    HWND menu = FindWindowW(kMenuClass, nullptr);
+    DWORD_PTR ignored = 0;
+    // Sent, not posted: the call returns when the build has run.
+    return menu != nullptr &&
+           SendMessageTimeoutW(menu, kRebuild, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored) != 0;
+}
+
+long entriesOfLastList() {
+    HWND menu = FindWindowW(kMenuClass, nullptr);
+    const std::vector<long> counts = menu != nullptr ? listCounts(menu) : std::vector<long>{};
+    return counts.empty() ? -1 : counts.back();
+}
+
+// A rebuild message that nobody handles would count as done: prove that it reads the catalogue
+// again by adding an entry to the last group, rebuilding, and taking it out again.
+bool rebuildReadsCatalogue(const wchar_t* catalogue) {
+    const std::string original = readWhole(catalogue);
+    if (original.empty()) {
+        return false;
+    }
+    const long before = entriesOfLastList();
+    const std::string extra = "\r\n[SoakRebuildCheck]\r\nName=Soak check\r\nTarget=C:\\windows\r\n"
+                              "Group=Scripts\r\n";
+    bool ok = writeWhole(catalogue, original + extra) && sendRebuild() &&
+              entriesOfLastList() == before + 1;
+    ok = writeWhole(catalogue, original) && sendRebuild() && entriesOfLastList() == before && ok;
+    return ok;
+}
+
+int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass,
+            const wchar_t* catalogue) {
     DWORD pid = mainPid();
     Stats before;
     if (pid == 0 || !readStats(pid, before)) {
         return failWith("no KeskVLM process");
     }
     printStats("before", before);
-    // Readings at every tenth of the cycles show a trend apart from a one-time cost.
+    bool complete = true;
+    const auto checkpoint = [&](const char* phase, long i, long total) {
+        if (i % std::max(1L, total / 10) == 0) {
+            Stats s;
+            readStats(pid, s);
+            const std::string label = std::string(phase) + "-" + std::to_string(i);
+            printStats(label.c_str(), s);
+        }
+    };
+
+    // Readings at every tenth of each phase show a trend apart from one-time costs.
     long shown = 0, hidden = 0;
-    const long step = std::max(1L, shows / 10);
+    const char* route = "nothing";
     for (long i = 1; i <= shows; ++i) {
-        toggleMenu();
+        route = toggleMenu();
         if (waitFor(5, menuVisible)) {
             ++shown;
         }
@@ -524,37 +623,34 @@ int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass
         if (waitFor(5, [] { return !menuVisible(); })) {
             ++hidden;
         }
-        if (i % step == 0) {
-            Stats s;
-            readStats(pid, s);
-            const std::string label = "show-hide-" + std::to_string(i);
-            printStats(label.c_str(), s);
-        }
+        checkpoint("show-hide", i, shows);
     }
-    std::printf("probe: show/hide cycles %ld: shown %ld, hidden %ld\n", shows, shown, hidden);
+    std::printf("probe: show/hide cycles %ld through %s: shown %ld, hidden %ld\n", shows, route,
+                shown, hidden);
+    complete = complete && shown == shows && hidden == shows;
 
-    long rebuilt = 0;
-    for (long i = 0; i < rebuilds; ++i) {
-        HWND menu = FindWindowW(kMenuClass, nullptr);
-        if (menu == nullptr) {
+    if (rebuilds > 0) {
+        if (!menuVisible()) {
             toggleMenu();
-            waitFor(5, [] { return FindWindowW(kMenuClass, nullptr) != nullptr; });
-            menu = FindWindowW(kMenuClass, nullptr);
+            waitFor(5, menuVisible);
         }
-        // The rebuild message runs a whole build; sending it waits until the build is done.
-        DWORD_PTR ignored = 0;
-        if (menu != nullptr &&
-            SendMessageTimeoutW(menu, kRebuild, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored) != 0) {
+        const bool real = catalogue != nullptr && rebuildReadsCatalogue(catalogue);
+        std::printf("probe: the rebuild message reads the catalogue again: %s\n",
+                    real ? "yes" : "NO");
+        complete = complete && real;
+    }
+    long rebuilt = 0;
+    for (long i = 1; i <= rebuilds; ++i) {
+        if (sendRebuild()) {
             ++rebuilt;
         }
+        checkpoint("rebuild", i, rebuilds);
     }
     std::printf("probe: rebuilds %ld: done %ld\n", rebuilds, rebuilt);
-    Stats afterRebuilds;
-    readStats(pid, afterRebuilds);
-    printStats("after-rebuilds", afterRebuilds);
+    complete = complete && rebuilt == rebuilds;
 
     long launched = 0;
-    for (long i = 0; i < launches && launchClass != nullptr; ++i) {
+    for (long i = 1; i <= launches && launchClass != nullptr; ++i) {
         if (!menuVisible()) {
             toggleMenu();
             waitFor(5, menuVisible);
@@ -563,13 +659,22 @@ int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass
         if (menu != nullptr && launchFirstEntry(menu, launchClass, 10)) {
             ++launched;
         }
+        checkpoint("launch", i, launches);
     }
     std::printf("probe: launches %ld: done %ld\n", launches, launched);
+    complete = complete && launched == launches;
     Stats after;
     if (!readStats(pid, after)) {
         return failWith("KeskVLM ended during the soak");
     }
     printStats("after", after);
+    std::printf("probe: growth gdi=%+ld user=%+ld handles=%+ld private_kib=%+lld\n",
+                after.gdi - before.gdi, after.user - before.user, after.handles - before.handles,
+                static_cast<long long>(after.privateBytes / 1024) -
+                    static_cast<long long>(before.privateBytes / 1024));
+    if (!complete) {
+        return failWith("not every cycle was carried out");
+    }
     return 0;
 }
 
@@ -610,7 +715,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (cmd == L"soak") {
         return cmdSoak(countArg(argc, argv, 2), countArg(argc, argv, 3), countArg(argc, argv, 4),
-                       argc > 5 ? argv[5] : nullptr);
+                       argc > 5 ? argv[5] : nullptr, argc > 6 ? argv[6] : nullptr);
     }
     std::printf("probe: unknown command\n");
     return 2;
