@@ -91,6 +91,12 @@ bool Panel::createChild(HWND parent, DWORD style) {
 }
 
 LRESULT Panel::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hook_) {
+        LRESULT result = 0;
+        if (hook_(msg, wParam, lParam, result)) {
+            return result;
+        }
+    }
     switch (msg) {
     case WM_ERASEBKGND:
         return 1; // the paint routine covers everything
@@ -142,6 +148,7 @@ MenuView::MenuView(frmVelora& presenter) : presenter_(presenter) {
 
 MenuView::~MenuView() {
     // The list views refer to our image lists; they go with the window, before the lists.
+    releaseItemControls();
     destroy();
 }
 
@@ -194,7 +201,7 @@ bool MenuView::create(HWND owner) {
         for (const ControlState& l : s.lblMenu) {
             labels.push_back(&l);
         }
-        paintPanel(dc, rc, s.pbMenu, nullptr, labels);
+        paintPanel(dc, rc, s.pbMenu, &s.pbMenuPicture, labels);
     });
     editItem_.setPainter([this](HDC dc, const RECT& rc) {
         const frmVeloraState& s = presenter_.state();
@@ -202,9 +209,9 @@ bool MenuView::create(HWND owner) {
         for (const ControlState& l : s.lblEditMenu) {
             labels.push_back(&l);
         }
-        paintPanel(dc, rc, s.containerEditItem, nullptr, labels);
+        paintPanel(dc, rc, s.containerEditItem, &s.containerEditItemPicture, labels);
     });
-    return true;
+    return createItemControls();
 }
 
 void MenuView::load() {
@@ -254,6 +261,11 @@ void MenuView::render() {
         return;
     }
     const frmVeloraState& s = presenter_.state();
+    rendering_ = true;
+    struct EndRendering {
+        bool& flag;
+        ~EndRendering() { flag = false; }
+    } endRendering{rendering_};
     const UINT dpi = dpiOf(hwnd());
     if (dpi != renderedDpi_) {
         renderedDpi_ = dpi;
@@ -291,6 +303,7 @@ void MenuView::render() {
         renderList(k);
     }
     renderedBuild_ = s.buildCount;
+    renderItems();
 
     InvalidateRect(hwnd(), nullptr, FALSE);
     RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -347,7 +360,7 @@ void MenuView::renderList(std::size_t k) {
     }
 
     auto& shown = renderedEntries_[k];
-    if (state.entries == shown && s.buildCount == renderedBuild_) {
+    if ((state.entries == shown || renderSelectionOnly(k)) && s.buildCount == renderedBuild_) {
         return;
     }
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
@@ -385,8 +398,11 @@ void MenuView::renderList(std::size_t k) {
 }
 
 LRESULT MenuView::listNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
-    if (hdr.hwndFrom != lists_[k] || hdr.code != NM_CUSTOMDRAW) {
+    if (hdr.hwndFrom != lists_[k]) {
         return 0;
+    }
+    if (hdr.code != NM_CUSTOMDRAW) {
+        return itemNotify(k, hdr, handled);
     }
     handled = true;
     auto& cd = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(hdr));

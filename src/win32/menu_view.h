@@ -6,7 +6,9 @@
 
 #include "menu/frmVelora.h"
 #include "win32/dpi.h"
+#include "win32/drop_target.h"
 #include "win32/handles.h"
+#include "win32/shell_win32.h"
 #include "win32/window.h"
 
 #include <windows.h>
@@ -31,6 +33,9 @@ class Panel final : public Window {
     bool createChild(HWND parent, DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
     void setPainter(PaintFn fn) { paint_ = std::move(fn); }
     void setNotify(NotifyFn fn) { notify_ = std::move(fn); }
+    // Sees every message first; returns true (with the result) when it handled it.
+    using HookFn = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
+    void setHook(HookFn fn) { hook_ = std::move(fn); }
 
   protected:
     LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -38,6 +43,7 @@ class Panel final : public Window {
   private:
     PaintFn paint_;
     NotifyFn notify_;
+    HookFn hook_;
 };
 
 // A colour as the controls take it. A high byte of 0x80 names a system colour (as on the old
@@ -125,6 +131,46 @@ class MenuView final : public Window {
     bool headlineDrag_ = false;
     bool mousePosCheckRunning_ = false;
     int mousePosCheckTicks_ = 0;
+
+    // --- Clicks, the context panel, the item editor and drops ---------------------------------
+  public:
+    // The drop targets of list k and of the context panel (for tests that deliver a drop).
+    IDropTarget* listDropTarget(std::size_t k) const noexcept { return listTargets_.at(k); }
+    IDropTarget* menuDropTarget() const noexcept { return menuTarget_; }
+    HWND editField(std::size_t k) const noexcept { return editFields_.at(k); }
+    HWND okButton() const noexcept { return cmdOK_; }
+    HWND abortButton() const noexcept { return cmdAbort_; }
+    // Command label k of the context panel, in the panel's client pixels.
+    RECT menuLabelRect(std::size_t k) const noexcept;
+
+  private:
+    bool createItemControls();
+    void releaseItemControls() noexcept;
+    void renderItems();
+    // Applies a change of selection alone without refilling the list; false when more changed.
+    bool renderSelectionOnly(std::size_t k);
+    LRESULT itemNotify(std::size_t k, const NMHDR& hdr, bool& handled);
+    bool menuPanelMessage(UINT msg, LPARAM lParam, LRESULT& result);
+    bool editPanelMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void listPressed(std::size_t k, UINT msg, WPARAM wParam, LPARAM lParam);
+    void listDropped(std::size_t k, const std::vector<std::string>& paths);
+    HBRUSH brush(COLORREF colour);
+    static LRESULT CALLBACK listSubclass(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self) noexcept;
+
+    Win32ShellExecutor shell_;
+    bool oleInitialized_ = false;
+    std::array<DropTarget*, catalogue::kGroupCount> listTargets_{};
+    DropTarget* menuTarget_ = nullptr;
+    std::array<DropRegistration, catalogue::kGroupCount> listDrops_;
+    DropRegistration menuDrop_;
+    std::array<HWND, 6> editFields_{};
+    HWND cmdOK_ = nullptr;
+    HWND cmdAbort_ = nullptr;
+    std::map<COLORREF, UniqueBrush> brushes_;
+    int pressedMenuLabel_ = -1;
+    // Set while render() fills the controls: their notifications are our own echo.
+    bool rendering_ = false;
 };
 
 } // namespace kesk::win
