@@ -8,8 +8,9 @@
 # Builds the mingw-x64 preset, copies the program with the sample catalogue into
 # build/mingw-x64/soak/app and runs it in its own Wine prefix on a virtual desktop with a
 # taskbar; the probe (tests/package/kesk_probe.cpp) drives it from outside: it clicks the VLM
-# button, asks the menu window to rebuild and clicks the catalogue's first entry (Notepad),
-# closing each started Notepad again. The report is also written to build/mingw-x64/soak/report.txt.
+# button, rebuilds through an entry's "Refresh all" (after proving once that it reads the
+# catalogue again) and clicks the catalogue's first entry (Notepad), closing each started Notepad
+# again. The report is also written to build/mingw-x64/soak/report.txt.
 # KESK_BUILD_DIR chooses another build tree of the preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
