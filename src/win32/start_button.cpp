@@ -161,10 +161,12 @@ void StartButton::moveToHome() {
     if (!ensureWindow()) {
         return;
     }
+    const bool visible = (GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+    if ((GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_CHILD) == 0) {
+        SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, 0); // no owner left behind
+    }
     SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, 0);
-    SetWindowLongPtrW(hwnd(), GWL_STYLE,
-                      WS_CHILD | WS_CLIPSIBLINGS |
-                          (IsWindowVisible(hwnd()) != FALSE ? WS_VISIBLE : 0));
+    SetWindowLongPtrW(hwnd(), GWL_STYLE, WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0));
     SetParent(hwnd(), home_);
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -179,18 +181,25 @@ void StartButton::moveInto(HWND parent, const RECT& bounds) {
     const int w = std::max(0L, bounds.right - bounds.left);
     const int h = std::max(0L, bounds.bottom - bounds.top);
     if (parent != nullptr) {
-        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, 0);
-        SetWindowLongPtrW(hwnd(), GWL_STYLE, WS_CHILD | WS_CLIPSIBLINGS | shown);
+        // A child window of another process's window is never painted on some
+        // window systems, so the button is a popup owned by the taskbar instead:
+        // an owned window always stays above its owner, exactly where a child
+        // would lie, and GetParent still names the taskbar.
+        POINT origin{0, 0};
+        ClientToScreen(parent, &origin);
+        SetWindowLongPtrW(hwnd(), GWL_STYLE, WS_POPUP | WS_CLIPSIBLINGS | shown);
         if (GetParent(hwnd()) != parent) {
-            SetParent(hwnd(), parent);
+            SetParent(hwnd(), nullptr);
         }
-        // Above the system start button, which lies in the same corner.
-        SetWindowPos(hwnd(), HWND_TOP, bounds.left, bounds.top, w, h,
+        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
+        SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+        SetWindowPos(hwnd(), HWND_TOP, origin.x + bounds.left, origin.y + bounds.top, w, h,
                      SWP_NOACTIVATE | SWP_FRAMECHANGED);
     } else {
         SetParent(hwnd(), nullptr);
+        SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, 0);
         SetWindowLongPtrW(hwnd(), GWL_STYLE, WS_POPUP | WS_CLIPSIBLINGS | shown);
-        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
         SetWindowPos(hwnd(), HWND_TOPMOST, bounds.left, bounds.top, w, h,
                      SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }

@@ -1,0 +1,51 @@
+#pragma once
+// The menu window as the main window sees it: loads frmVelora and its view on
+// first use, shows and hides it, builds it, and unloads it again. Unloading
+// drops both objects, so the next show loads a fresh window and builds it.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "menu/frmVelora.h"
+#include "platform/desktop.h"
+#include "tray/ports.h"
+#include "win32/menu_view.h"
+
+namespace kesk::win {
+
+class MenuPort final : public MenuWindowPort {
+  public:
+    explicit MenuPort(Desktop& desktop) : desktop_(desktop) {}
+    ~MenuPort() override;
+    MenuPort(const MenuPort&) = delete;
+    MenuPort& operator=(const MenuPort&) = delete;
+
+    // The window that owns the menu window (the hidden main window). Set it
+    // before the first call that loads the menu window.
+    void setOwner(HWND owner) noexcept { owner_ = owner; }
+
+    bool isVisible() override;
+    void show() override;
+    void hide() override;
+    void unload() override;
+    void construct() override;
+
+    bool loaded() const noexcept { return view_ != nullptr; }
+    // The loaded window's view and presenter; nullptr while unloaded.
+    MenuView* view() noexcept { return view_.get(); }
+    frmVelora* presenter() noexcept { return presenter_.get(); }
+
+  private:
+    // Loads the window if it is not loaded: creates it hidden and runs its
+    // Form_Load, which builds. Throws RuntimeError when the platform refuses
+    // the window.
+    void ensureLoaded();
+
+    Desktop& desktop_;
+    HWND owner_ = nullptr;
+    std::unique_ptr<frmVelora> presenter_;
+    std::unique_ptr<MenuView> view_;
+};
+
+} // namespace kesk::win
