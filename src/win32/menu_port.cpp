@@ -4,44 +4,28 @@
 
 namespace kesk::win {
 
-namespace {
-
-// The menu window's own show, hide and unload handlers, where the presenter has them.
-template <class P> bool presenterShow(P& p, bool visible) {
-    if constexpr (requires {
-                      p.Show();
-                      p.Hide();
-                  }) {
-        visible ? p.Show() : p.Hide();
-        return true;
-    } else {
-        return false;
-    }
-}
-
-template <class P> void presenterUnload(P& p) {
-    if constexpr (requires { p.Form_Unload(); }) {
-        p.Form_Unload();
-    }
-}
-
-} // namespace
-
 MenuPort::~MenuPort() {
-    // The view refers to the presenter: it goes first.
+    // Each view refers to its presenter: the views go first.
     view_.reset();
+    retiredView_.reset();
     presenter_.reset();
+    retiredPresenter_.reset();
 }
 
 void MenuPort::ensureLoaded() {
     if (view_) {
         return;
     }
+    // An unloaded window goes for good only now, outside its own handlers.
+    retiredView_.reset();
+    retiredPresenter_.reset();
     auto presenter = std::make_unique<frmVelora>(desktop_);
     auto view = std::make_unique<MenuView>(*presenter);
     if (!view->create(owner_)) {
         raiseError(errnum::OutOfMemory, "The menu window could not be created", "frmVelora");
     }
+    // A click on the bare window unloads it, as the taskbar button's toggle does.
+    view->onUnloadRequest = [this] { unload(); };
     presenter_ = std::move(presenter);
     view_ = std::move(view);
     view_->load();
@@ -53,32 +37,32 @@ bool MenuPort::isVisible() {
 
 void MenuPort::show() {
     ensureLoaded();
-    if (presenterShow(*presenter_, true)) {
-        view_->render();
-    } else {
-        ShowWindow(view_->hwnd(), SW_SHOWNOACTIVATE);
-    }
+    presenter_->Show();
+    view_->render();
 }
 
 void MenuPort::hide() {
     if (!view_) {
         return;
     }
-    if (presenterShow(*presenter_, false)) {
-        view_->render();
-    } else {
-        ShowWindow(view_->hwnd(), SW_HIDE);
-    }
+    presenter_->Hide();
+    view_->render();
 }
 
 void MenuPort::unload() {
     if (!view_) {
         return;
     }
-    // The window goes whatever its unload handler met on the way.
-    guardEvent([&] { presenterUnload(*presenter_); });
-    view_.reset();
-    presenter_.reset();
+    presenter_->Form_Unload();
+    presenter_->Hide();
+    // The request may come from inside the view's own handler: the window is
+    // hidden now and its objects are dropped at the next load.
+    view_->render();
+    if (view_->hwnd() != nullptr) {
+        ShowWindow(view_->hwnd(), SW_HIDE);
+    }
+    retiredView_ = std::move(view_);
+    retiredPresenter_ = std::move(presenter_);
 }
 
 void MenuPort::construct() {

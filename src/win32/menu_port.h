@@ -1,7 +1,7 @@
 #pragma once
 // The menu window as the main window sees it: loads frmVelora and its view on
 // first use, shows and hides it, builds it, and unloads it again. Unloading
-// drops both objects, so the next show loads a fresh window and builds it.
+// retires both objects, so the next show loads a fresh window and builds it.
 
 #include <windows.h>
 
@@ -46,6 +46,9 @@ class MenuPort final : public MenuWindowPort {
     HWND owner_ = nullptr;
     std::unique_ptr<frmVelora> presenter_;
     std::unique_ptr<MenuView> view_;
+    // The last unloaded window, hidden, kept until the next load.
+    std::unique_ptr<frmVelora> retiredPresenter_;
+    std::unique_ptr<MenuView> retiredView_;
 };
 
 } // namespace kesk::win
