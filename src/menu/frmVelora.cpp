@@ -101,6 +101,8 @@ frmVelora::frmVelora(Desktop& desktop) : desktop_(desktop) {
     for (std::size_t k = 0; k < 6; ++k) {
         s_.lblEditMenu[k] = label(180, 420 + 600 * static_cast<std::int32_t>(k), 2295, 255,
                                   fieldCaptions[k], 8.25, false);
+        // Drawn over the editor's picture, like the panel's command labels.
+        s_.lblEditMenu[k].transparent = true;
         s_.txtEditItem[k] = control(180, fieldTop[k], 6135, 285);
     }
     s_.cmdOK = label(4500, 4080, 855, 315, "OK", 8.25, false);

@@ -293,8 +293,13 @@ void MenuView::render() {
         placeChild(lists_[k], s.lstViewA[k]);
     }
     // The panels float above the groups when shown.
-    placeChild(pbMenu_.hwnd(), s.pbMenu, HWND_TOP);
-    placeChild(editItem_.hwnd(), s.containerEditItem, HWND_TOP);
+    // (HWND_TOP is the null handle, so it cannot go through placeChild's `after`.)
+    for (auto [panel, state] :
+         {std::pair<HWND, const ControlState*>{pbMenu_.hwnd(), &s.pbMenu},
+          std::pair<HWND, const ControlState*>{editItem_.hwnd(), &s.containerEditItem}}) {
+        placeChild(panel, *state);
+        SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 
     if (s.buildCount != renderedBuild_) {
         renderImageLists();

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -255,8 +256,39 @@ class MenuUseView : public ::testing::Test {
                      reinterpret_cast<LPARAM>(view.editField(k)));
         return GetTextColor(dc.get());
     }
+    // The colours (0xRRGGBB) the panel paints inside `r`, through WM_PRINTCLIENT.
+    static std::set<std::uint32_t> coloursIn(HWND panel, const RECT& r) {
+        RECT rc{};
+        GetClientRect(panel, &rc);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = rc.right;
+        bi.bmiHeader.biHeight = -rc.bottom;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        win::UniqueDC dc(CreateCompatibleDC(nullptr));
+        void* bits = nullptr;
+        win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        std::set<std::uint32_t> colours;
+        if (!dib || bits == nullptr) {
+            return colours;
+        }
+        {
+            win::SelectGuard sel(dc.get(), dib.get());
+            SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+        }
+        GdiFlush();
+        const auto* px = static_cast<const std::uint32_t*>(bits);
+        for (long y = std::max(0L, r.top); y < std::min<long>(rc.bottom, r.bottom); ++y) {
+            for (long x = std::max(0L, r.left); x < std::min<long>(rc.right, r.right); ++x) {
+                colours.insert(px[y * rc.right + x] & 0xFFFFFFu);
+            }
+        }
+        return colours;
+    }
     // A pause for screenshots of the real desktop, asked for by the environment.
-    static void pauseForScreenshot() {
+    void pauseForScreenshot() {
         if (const char* s = std::getenv("KESK_SCREENSHOT_PAUSE")) {
             waitFor([] { return false; }, std::atoi(s) * 1000);
         }
@@ -292,6 +324,10 @@ TEST_F(MenuUseView, RightClickOpensThePanelAtThePressAndRemoveDeletesTheSection)
     EXPECT_EQ(panel.left, 0);
     EXPECT_NEAR(panel.top, (icon.top + icon.bottom) / 2, 1);
     EXPECT_EQ(panel.right - panel.left, 133);
+    // On top of the groups, where the user sees it.
+    EXPECT_EQ(ChildWindowFromPointEx(view.hwnd(), POINT{panel.left + 5, panel.top + 5},
+                                     CWP_SKIPINVISIBLE),
+              view.panelMenu());
 
     // The hovered command is drawn on MENU_BG; moving on leaves only the new one.
     SendMessageW(view.panelMenu(), WM_MOUSEMOVE, 0,
@@ -313,10 +349,28 @@ TEST_F(MenuUseView, EditorShowsTheItemAndColoursFieldsAsTextIsTyped) {
     clickMenuCommand(0); // "Edit"
     ASSERT_TRUE(IsWindowVisible(view.panelEdit()));
     EXPECT_FALSE(IsWindowVisible(view.panelMenu()));
+    RECT editor{};
+    GetWindowRect(view.panelEdit(), &editor);
+    MapWindowPoints(nullptr, view.hwnd(), reinterpret_cast<POINT*>(&editor), 2);
+    EXPECT_EQ(ChildWindowFromPointEx(view.hwnd(), POINT{editor.left + 2, editor.top + 2},
+                                     CWP_SKIPINVISIBLE),
+              view.panelEdit());
     const std::vector<std::string> shown = {
         "Dump", argdump(), "alpha \"b c\"", u8(dir / "work dir"), "", "Asked system for icon"};
     for (std::size_t k = 0; k < shown.size(); ++k) {
         EXPECT_EQ(fieldText(k), shown[k]) << k;
+    }
+    // Every field label can be read: its text colour on something else.
+    for (const ControlState& label : presenter.state().lblEditMenu) {
+        const win::TwipsScale sc = view.scale();
+        const RECT r{sc.toPixelsX(label.left), sc.toPixelsY(label.top),
+                     sc.toPixelsX(label.left + label.width),
+                     sc.toPixelsY(label.top + label.height)};
+        const COLORREF ink = win::toColorRef(label.foreColour);
+        const auto colours = coloursIn(view.panelEdit(), r);
+        const std::uint32_t rgb = (GetRValue(ink) << 16) | (GetGValue(ink) << 8) | GetBValue(ink);
+        EXPECT_EQ(colours.count(rgb), 1u) << label.caption;
+        EXPECT_GE(colours.size(), 3u) << label.caption;
     }
     const COLORREF fore = win::toColorRef(presenter.state().listBoxForeColor);
     const COLORREF err = win::toColorRef(presenter.state().listBoxErrColor);
