@@ -125,8 +125,10 @@ void AboutWindow::paint(HDC dc) {
             SelectGuard keepFont(dc, font(c.fontSize, c.bold));
             SetTextColor(dc, colorRef(c.foreColour));
             const std::wstring text = widen(c.text);
+            // Each label holds one line. A line wider than its label (the build
+            // date in a wide font) runs on instead of losing its end.
             DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-                      DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+                      DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
             break;
         }
         case SplashControlKind::PictureBox: {

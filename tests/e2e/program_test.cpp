@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -338,9 +337,6 @@ TEST_F(ProgramTest, TheAboutBoxShowsItsTextsAndClosesOnAKey) {
     clickAt(p.buttonCentre());
     Sleep(300);
     EXPECT_EQ(p.menu(), nullptr);
-    if (const char* shot = std::getenv("KESK_ABOUT_PAUSE_MS")) {
-        Sleep(static_cast<DWORD>(std::atoi(shot)));
-    }
     SetForegroundWindow(box);
     key('K');
     EXPECT_TRUE(waitFor([&] { return !IsWindow(box); }, 5000)) << "any key closes the box";
