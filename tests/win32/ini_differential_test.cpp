@@ -32,10 +32,23 @@ struct Row {
     // nullptr: Wine and Windows agree and ours must give what Wine gives.
     // Otherwise the result Windows gives (and ours), Wine giving another.
     const char* windows;
+    std::size_t fileSize = 0; // bytes of `file` when it holds NULs, else 0
 };
 
 const char* const kCat = "[Window]\r\nheightOffset=150\r\n[Item1]\r\nName=Editor\r\n"
                          "Target=C:\\x.exe\r\n";
+
+// UTF-16LE with its byte order mark, as the platform reads and writes it.
+std::string utf16(const char* ascii8) {
+    const std::wstring w = win::widen(ascii8);
+    std::string out = "\xFF\xFE";
+    for (const wchar_t c : w) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return out;
+}
+const std::string kUtf16 = utf16("[S]\r\nk=K\xC3\xA4se \xE6\x97\xA5\r\n[T]\r\nj=1\r\n");
 
 // A value longer than a read's buffer of 256 characters.
 const std::string kLongFile = "[S]\r\nk=" + std::string(300, 'x') + "\r\n";
@@ -69,6 +82,10 @@ const Row kRows[] = {
     {"[S]\r\nk=\"\"\r\n", Op::Read, "S", "k", nullptr, nullptr},
     {"[S]\r\n", Op::Read, "S", "k", nullptr, nullptr},
     {kLongFile.c_str(), Op::Read, "S", "k", nullptr, nullptr},
+    {kUtf16.data(), Op::Read, "S", "k", nullptr, nullptr, kUtf16.size()},
+    {kUtf16.data(), Op::ReadSection, "T", nullptr, nullptr, nullptr, kUtf16.size()},
+    {kUtf16.data(), Op::Write, "T", "j", "\xE2\x82\xAC \xE6\x97\xA5", nullptr, kUtf16.size()},
+    {kUtf16.data(), Op::Write, "N", "k", "v", nullptr, kUtf16.size()},
     {"", Op::Read, "S", "k", nullptr, nullptr},
     // Wine: comment lines are keys; Windows: no key reaches a comment.
     {"[S]\r\n;k=1\r\n", Op::Read, "S", ";k", nullptr, ""},
@@ -131,8 +148,11 @@ const Row kRows[] = {
 // clang-format on
 
 void PrintTo(const Row& r, std::ostream* os) {
-    *os << "file " << testing::PrintToString(r.file != nullptr ? r.file : "<none>") << ", op "
-        << static_cast<int>(r.op) << ", " << testing::PrintToString(r.sect) << ", "
+    *os << "file "
+        << testing::PrintToString(r.file == nullptr ? std::string("<none>")
+                                  : r.fileSize != 0 ? std::string(r.file, r.fileSize)
+                                                    : std::string(r.file))
+        << ", op " << static_cast<int>(r.op) << ", " << testing::PrintToString(r.sect) << ", "
         << testing::PrintToString(r.key != nullptr ? r.key : "") << ", "
         << testing::PrintToString(r.value != nullptr ? r.value : "");
 }
@@ -154,9 +174,10 @@ class IniDifferential : public testing::TestWithParam<Row> {
         static int counter = 0;
         return dir_ / (std::string(side) + std::to_string(++counter) + ".ini");
     }
-    static void put(const fs::path& p, const char* bytes) {
-        if (bytes != nullptr) {
-            std::ofstream(p, std::ios::binary) << bytes;
+    static void put(const fs::path& p, const Row& r) {
+        if (r.file != nullptr) {
+            std::ofstream(p, std::ios::binary)
+                << (r.fileSize != 0 ? std::string_view(r.file, r.fileSize) : r.file);
         }
     }
     static std::string bytesOf(const fs::path& p) {
@@ -269,8 +290,8 @@ TEST_P(IniDifferential, SameResultAsThePlatformOrTheListedWindowsResult) {
     const Row& r = GetParam();
     const fs::path mine = fileFor("o");
     const fs::path theirs = fileFor("p");
-    put(mine, r.file);
-    put(theirs, r.file);
+    put(mine, r);
+    put(theirs, r);
     const std::string got = ours(r, mine);
     const std::string wine = platform(r, theirs);
     if (r.windows == nullptr) {
