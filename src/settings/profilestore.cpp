@@ -15,7 +15,7 @@ namespace kesk::ini {
 // that must see the file as it is at that moment. Parsing the file for every
 // call makes a build quadratic in the number of items. So the parsed file is
 // kept process-wide, keyed on its path, together with the file's stamp (size,
-// modification time, status-change or creation time, inode) and its bytes.
+// modification time, the file system's change time, inode or creation time) and its bytes.
 //
 // Each call first takes the wall clock, then the file's stamp. A stamp that
 // differs from the kept one means the file changed: read and parse it again.
