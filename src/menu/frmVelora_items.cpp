@@ -332,6 +332,19 @@ void frmVelora::addDroppedFiles(const std::vector<std::string>& files, std::size
             if (ini::countChars(p) > kLongestValue) {
                 continue;
             }
+            // A section that is not there yet is written whole: the same lines
+            // at the end of the file, in one write of the file instead of four.
+            // A line break in a path would split such a line, so those paths
+            // (and sections already present) go key by key.
+            std::vector<std::string> present;
+            ini.getArray(b, present);
+            if (present.empty() && p.find_first_of("\r\n") == std::string::npos) {
+                ini.setArray(b, {std::string(catalogue::kKeyName) + "=" + b,
+                                 std::string(catalogue::kKeyTarget) + "=" + p,
+                                 std::string(catalogue::kKeyIcon) + "=",
+                                 std::string(catalogue::kKeyGroup) + "=" + group});
+                continue;
+            }
             ini.setValue(b, catalogue::kKeyName, b);
             ini.setValue(b, catalogue::kKeyTarget, p);
             ini.setValue(b, catalogue::kKeyIcon, "");
