@@ -61,7 +61,7 @@ mkdir -p "$app"
 cp "$build/bin/KeskVLM.exe" resources/notFound.ico resources/velora.ini "$app/"
 cp -r resources/skin "$app/"
 
-probe_run() { timeout -k 5 "$1" wine "$probe" "${@:2}" 2>/dev/null | tr -d '\r' | grep '^probe:'; }
+probe_run() { timeout -k 5 "$1" wine "$probe" "${@:2}" 2>/dev/null | tr -d '\r' | grep --line-buffered '^probe:'; }
 status=0
 (cd "$app" && timeout -k 5 14400 wine "$app/KeskVLM.exe" >/dev/null 2>&1 &)
 probe_run 60 wait 40 || { echo "soak: KeskVLM did not start" >&2; exit 1; }
