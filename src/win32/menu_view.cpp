@@ -261,11 +261,12 @@ void MenuView::render() {
         return;
     }
     const frmVeloraState& s = presenter_.state();
-    rendering_ = true;
-    struct EndRendering {
+    struct Rendering {
         bool& flag;
-        ~EndRendering() { flag = false; }
-    } endRendering{rendering_};
+        bool before;
+        ~Rendering() { flag = before; }
+    } rendering{rendering_, rendering_};
+    rendering_ = true;
     const UINT dpi = dpiOf(hwnd());
     if (dpi != renderedDpi_) {
         renderedDpi_ = dpi;

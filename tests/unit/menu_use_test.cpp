@@ -237,6 +237,11 @@ TEST_F(MenuUseTest, PanelOpensAtThePressWithTheItemsNameAndItsPicture) {
     EXPECT_EQ(s().pbMenu.top, 300);
     EXPECT_EQ(s().lblMenuHeadline.caption, "Notes");
     EXPECT_EQ(s().pbMenuPicture.width, 133);
+
+    // A press beyond what the height can hold keeps the last height.
+    w->lstViewA_MouseDown(0, 2, 0, 0, 1e9);
+    EXPECT_EQ(s().lastMouseButton, 2);
+    EXPECT_EQ(s().lastMouseY, 300);
 }
 
 TEST_F(MenuUseTest, HighlightFollowsTheMouseAndIsResetByABuild) {
