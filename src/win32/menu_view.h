@@ -127,6 +127,7 @@ class MenuView final : public Window {
     void syncMousePosCheck() noexcept;
     bool overLabel(POINT p) const noexcept;
     void unloadRequested();
+    void hideNow();
 
     bool headlineDrag_ = false;
     bool mousePosCheckRunning_ = false;

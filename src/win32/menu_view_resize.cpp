@@ -70,8 +70,16 @@ void MenuView::unloadRequested() {
     }
     presenter_.Form_Unload();
     presenter_.Hide();
-    render();
+    hideNow();
     syncMousePosCheck();
+}
+
+void MenuView::hideNow() {
+    render();
+    // The window may have been shown past render (ShowWindow by its owner).
+    if (IsWindowVisible(hwnd()) != FALSE) {
+        ShowWindow(hwnd(), SW_HIDE);
+    }
 }
 
 LRESULT MenuView::resizeMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -84,7 +92,7 @@ LRESULT MenuView::resizeMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         ++mousePosCheckTicks_;
         presenter_.Timer_Mouse_Pos_Check_Timer();
         if (!presenter_.state().visible) {
-            render();
+            hideNow();
         }
         syncMousePosCheck();
         return 0;
@@ -138,10 +146,15 @@ LRESULT MenuView::resizeMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         headlineDrag_ = false;
         return 0;
     case WM_SHOWWINDOW:
+        // Whoever showed or hid the window, the presenter knows it: a hidden window has
+        // nothing to auto-hide, a shown one is hidden again by the auto-hide.
         if (wParam == FALSE) {
             presenter_.windowHidden();
-            syncMousePosCheck();
+            presenter_.Hide();
+        } else {
+            presenter_.Show();
         }
+        syncMousePosCheck();
         break;
     case WM_CLOSE:
         // Closing the menu window is unloading it (the default would destroy the window
