@@ -3,7 +3,7 @@
 # Idempotent: does nothing when everything is there already.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest mingw-w64 wine64 xvfb xdotool
-          imagemagick x11-utils nsis unzip)
+          imagemagick x11-utils nsis unzip file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
