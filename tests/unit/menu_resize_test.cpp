@@ -181,13 +181,6 @@ TEST_F(MenuResize, UnloadWithoutACatalogueFolderReportsNothing) {
     EXPECT_FALSE(form().mousePosCheckArmed());
 }
 
-TEST_F(MenuResize, ClickOnTheBareWindowAsksForTheUnloadWhateverTheButton) {
-    form().Form_Load();
-    EXPECT_FALSE(form().unloadRequested());
-    form().Form_MouseUp(2, 0, 10, 10);
-    EXPECT_TRUE(form().unloadRequested());
-}
-
 TEST_F(MenuResize, AutoHideLeavesTheWindowOnlyInsideItsArea) {
     // Window 8535 twips = 569 pixels wide; its top at pixel 185.
     struct Case {
