@@ -27,9 +27,15 @@ constexpr UINT kShellTimeoutMs = 2000;
 
 MainWindow::MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<void()> updateCompDate)
     : presenter_(desktop, *this, menu, std::move(updateCompDate)) {
-    button_.onClick = [this] { presenter_.picStartBtn_Click(); };
+    button_.onClick = [this] {
+        presenter_.picStartBtn_Click();
+        button_.stayAboveMenu();
+    };
     button_.onDblClick = [this] { presenter_.picStartBtn_DblClick(); };
-    button_.onDragOver = [this] { presenter_.picStartBtn_OLEDragOver(); };
+    button_.onDragOver = [this] {
+        presenter_.picStartBtn_OLEDragOver();
+        button_.stayAboveMenu();
+    };
 }
 
 MainWindow::~MainWindow() {

@@ -191,9 +191,11 @@ void StartButton::moveInto(HWND parent, const RECT& bounds) {
         if (GetParent(hwnd()) != parent) {
             SetParent(hwnd(), nullptr);
         }
-        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
+        // Top-most as well: a shell that raises its taskbar over other
+        // processes' windows (as when its start menu opens) must not bury it.
+        SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
         SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
-        SetWindowPos(hwnd(), HWND_TOP, origin.x + bounds.left, origin.y + bounds.top, w, h,
+        SetWindowPos(hwnd(), HWND_TOPMOST, origin.x + bounds.left, origin.y + bounds.top, w, h,
                      SWP_NOACTIVATE | SWP_FRAMECHANGED);
     } else {
         SetParent(hwnd(), nullptr);
@@ -203,6 +205,14 @@ void StartButton::moveInto(HWND parent, const RECT& bounds) {
         SetWindowPos(hwnd(), HWND_TOPMOST, bounds.left, bounds.top, w, h,
                      SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
+}
+
+void StartButton::stayAboveMenu() {
+    if (hwnd() == nullptr || (GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_CHILD) != 0 ||
+        GetWindow(hwnd(), GW_OWNER) != nullptr) {
+        return;
+    }
+    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void StartButton::setVisible(bool visible) {

@@ -33,6 +33,9 @@ class StartButton final : public Window {
     // its own at `bounds` in screen pixels.
     void moveInto(HWND parent, const RECT& bounds);
     void setVisible(bool visible);
+    // In its own place (no taskbar) the button goes back above the menu window,
+    // which stands on the same corner of the screen, so it can be clicked again.
+    void stayAboveMenu();
     void setPicture(const Bitmap& picture);
 
     // The one paint routine (WM_PAINT and WM_PRINTCLIENT).
