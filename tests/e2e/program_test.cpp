@@ -266,8 +266,11 @@ TEST_F(ProgramTest, ClicksShowAndHideTheMenuAndADoubleClickLeavesItHidden) {
     clickAt(p.buttonCentre());
     EXPECT_TRUE(waitFor([&] { return p.menu() == nullptr; }, 5000)) << "a second click hides it";
 
-    // Closing the menu window unloads it (its height goes into the catalogue);
-    // the next click loads a fresh one.
+    // The catalogue and the skin vanish while the program runs. Closing the
+    // menu window unloads it (its height goes into a new catalogue); the next
+    // click loads a fresh one, built from nothing.
+    fs::remove(p.dir / "velora.ini");
+    fs::remove_all(p.dir / "skin");
     clickAt(p.buttonCentre());
     ASSERT_TRUE(waitFor([&] { return p.menu() != nullptr; }, 5000));
     HWND before = p.menu();
@@ -279,9 +282,7 @@ TEST_F(ProgramTest, ClicksShowAndHideTheMenuAndADoubleClickLeavesItHidden) {
     EXPECT_NE(p.menu(), before) << "a fresh window";
     clickAt(p.buttonCentre());
 
-    // A storm of clicks and a catalogue and skin that vanish meanwhile.
-    fs::remove(p.dir / "velora.ini");
-    fs::remove_all(p.dir / "skin");
+    // A storm of clicks.
     for (int i = 0; i < 1000; ++i) {
         PostMessageW(p.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         PostMessageW(p.button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
