@@ -396,6 +396,66 @@ TEST_F(MainWindowTest, TheAboutBoxIsModalShowsItsTextsAndClosesOnAnyKey) {
     EXPECT_TRUE(menu.visible);
 }
 
+TEST(StartButtonPlaces, OwnPlaceTaskbarAndHomeAndAboveTheMenu) {
+    // A plain top-level window stands in for the hidden main window.
+    win::StartButton button;
+    HWND home = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(home, nullptr);
+    ASSERT_TRUE(button.create(home));
+    EXPECT_EQ(GetParent(button.hwnd()), home);
+
+    // No taskbar: a top-most window of its own at the given screen place.
+    button.moveInto(nullptr, RECT{0, 700, 60, 724});
+    RECT r{};
+    GetWindowRect(button.hwnd(), &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 700);
+    EXPECT_EQ(r.right, 60);
+    EXPECT_EQ(r.bottom, 724);
+    EXPECT_EQ(GetWindow(button.hwnd(), GW_OWNER), nullptr);
+    EXPECT_NE(GetWindowLongPtrW(button.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    // A top-most menu shown over it leaves it buried until it goes back on top.
+    HWND menuWindow =
+        CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 400, 300,
+                        324, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ShowWindow(menuWindow, SW_SHOWNA);
+    SetWindowPos(menuWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    auto above = [](HWND a, HWND b) {
+        for (HWND w = GetWindow(b, GW_HWNDPREV); w != nullptr; w = GetWindow(w, GW_HWNDPREV)) {
+            if (w == a) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(above(button.hwnd(), menuWindow));
+    button.stayAboveMenu();
+    EXPECT_TRUE(above(button.hwnd(), menuWindow));
+
+    // Into a window: owned by it, at the place given in its client pixels.
+    HWND bar = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 200, 300, 30, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    button.moveInto(bar, RECT{0, 0, 40, 20});
+    GetWindowRect(button.hwnd(), &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 200);
+    EXPECT_EQ(r.right, 140);
+    EXPECT_EQ(GetParent(button.hwnd()), bar);
+    EXPECT_EQ(GetWindow(button.hwnd(), GW_OWNER), bar);
+    const HWND before = GetWindow(button.hwnd(), GW_HWNDPREV);
+    button.stayAboveMenu(); // not in its own place: nothing moves
+    EXPECT_EQ(GetWindow(button.hwnd(), GW_HWNDPREV), before);
+
+    // Home again: a child of the main window, no owner left.
+    button.moveToHome();
+    EXPECT_EQ(GetParent(button.hwnd()), home);
+    EXPECT_NE(GetWindowLongPtrW(button.hwnd(), GWL_STYLE) & WS_CHILD, 0);
+    DestroyWindow(bar);
+    DestroyWindow(menuWindow);
+    DestroyWindow(home);
+}
+
 TEST_F(MainWindowTest, ASecondCopyGetsTheCriticalMessageAndEnds) {
     // "s.exe" is in this test program's name and in the system's own services.
     app::overrideForTests(app::directory(), "s");
