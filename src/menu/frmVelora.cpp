@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "settings/clsINIFile.h"
+#include "settings/profilestore.h"
 #include "support/conversions.h"
 
 namespace kesk {
@@ -150,6 +151,9 @@ bool frmVelora::Form_Construct() noexcept {
 }
 
 void frmVelora::construct() {
+    // A build reads thousands of keys; holding the catalogue unchangeable for
+    // its length lets those reads skip asking the file system each time.
+    const ini::ReadHold hold(catalogue::cataloguePath());
     clsINIFile ini;
     ini.setFilename(catalogue::cataloguePath());
     s_.heightOffset = ini.getInteger(catalogue::kSectionWindow, catalogue::kKeyHeightOffset);

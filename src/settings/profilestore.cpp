@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <list>
+#include <memory>
 #include <mutex>
+#include <optional>
 
 namespace kesk::ini {
 
@@ -34,6 +36,9 @@ namespace kesk::ini {
 //
 // Our own writes go through update(), which drops the entry; the next call
 // reads the new file (unsettled, so checked by content until it settles).
+//
+// A ReadHold goes one step further for a build: while no other program can
+// change the file, one check is enough for all the build's reads.
 
 namespace {
 
@@ -53,6 +58,15 @@ struct Entry {
 std::mutex cacheMutex;
 std::list<Entry> cache; // most recently used first
 std::atomic<std::uint64_t> parses{0};
+
+// The file a ReadHold keeps unchanged; `verified` once a load made under the
+// block has checked the kept entry against the file.
+struct ActiveHold {
+    std::string path;
+    std::unique_ptr<fileio::ChangeBlock> block;
+    bool verified = false;
+};
+std::optional<ActiveHold> activeHold;
 
 bool settledAt(const fileio::FileStamp& st, std::int64_t clock) {
     const std::int64_t tick = (st.modified % kTicksPerSecond) != 0 ? kFineTick : kCoarseTick;
@@ -75,7 +89,7 @@ void forget(const std::string& path) {
     }
 }
 
-FileView loadLocked(const std::string& path) {
+FileView loadChecked(const std::string& path) {
     const std::int64_t clock = fileio::nowTicks();
     const auto st = fileio::stat(path);
     auto it = findEntry(path);
@@ -115,7 +129,46 @@ FileView loadLocked(const std::string& path) {
     return {FileState::Present, std::move(profile)};
 }
 
+FileView loadLocked(const std::string& path) {
+    const bool holding = activeHold && activeHold->path == path && activeHold->block->held();
+    if (holding && activeHold->verified) {
+        const auto it = findEntry(path);
+        if (it != cache.end()) {
+            cache.splice(cache.begin(), cache, it);
+            return {FileState::Present, it->profile};
+        }
+    }
+    FileView view = loadChecked(path);
+    if (holding) {
+        activeHold->verified = view.state == FileState::Present;
+    }
+    return view;
+}
+
+void giveUpHold(const std::string& path) {
+    if (activeHold && activeHold->path == path) {
+        activeHold->block->release();
+        activeHold->verified = false;
+    }
+}
+
 } // namespace
+
+ReadHold::ReadHold(const std::string& path) {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    if (activeHold || path.empty()) {
+        return;
+    }
+    activeHold = ActiveHold{path, std::make_unique<fileio::ChangeBlock>(path), false};
+    owner_ = true;
+}
+
+ReadHold::~ReadHold() {
+    if (owner_) {
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        activeHold.reset();
+    }
+}
 
 FileView load(const std::string& path) {
     std::lock_guard<std::mutex> lock(cacheMutex);
@@ -137,6 +190,7 @@ bool update(const std::string& path, bool createMissing,
     }
     const std::string bytes = copy.serialize();
     forget(path);
+    giveUpHold(path);
     return fileio::writeAtomic(path, bytes);
 }
 

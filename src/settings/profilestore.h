@@ -28,6 +28,25 @@ FileView load(const std::string& path);
 // otherwise nothing happens. Returns whether the file was written.
 bool update(const std::string& path, bool createMissing, const std::function<bool(Profile&)>& edit);
 
+// While a ReadHold lives, no other program can change the held file, so once
+// one load has checked it, later loads of that path answer from the kept parse
+// without asking the file system again. A build holds the catalogue for its
+// thousands of reads. Where the file cannot be held (missing, open for writing
+// elsewhere, a platform without binding sharing rules) every load checks the
+// file as always. Our own update() of the path gives the hold up first, so the
+// write can replace the file. One path is held at a time; a hold taken while
+// another lives holds nothing.
+class ReadHold {
+  public:
+    explicit ReadHold(const std::string& path);
+    ~ReadHold();
+    ReadHold(const ReadHold&) = delete;
+    ReadHold& operator=(const ReadHold&) = delete;
+
+  private:
+    bool owner_ = false;
+};
+
 // Tests and benchmarks: how many times a file was parsed since start.
 std::uint64_t parseCountForTests();
 

@@ -1,6 +1,7 @@
 // clsINIFile on real files: each method's algorithm, getSectionList, the
 // freshness of every call, and bad files.
 
+#include "platform/fileio.h"
 #include "settings/clsINIFile.h"
 #include "settings/profilestore.h"
 #include "support/appinfo.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -306,6 +308,54 @@ TEST_F(IniFile, SettledFileReadsOnceAndStillSeesChanges) {
     put("[S]\r\nk=44\r\n");
     fs::last_write_time(path_, past + std::chrono::seconds(1));
     EXPECT_EQ(ini_.getString("S", "k"), "44");
+}
+
+// While a build holds the catalogue, its reads skip the file system; every
+// outside change attempted meanwhile must either be refused (Windows sharing
+// rules) or still be seen: a read never answers with what is no longer there.
+TEST_F(IniFile, HeldFileIsNeverReadStale) {
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    struct Change {
+        const char* name;
+        std::function<void(const std::string&)> attempt;
+    };
+    const Change changes[] = {
+        {"replace", [](const std::string& p) { kesk::fileio::writeAtomic(p, "[S]\r\nk=2\r\n"); }},
+        {"rewrite in place, time set back",
+         [&](const std::string& p) {
+             { std::ofstream(p, std::ios::binary | std::ios::trunc) << "[S]\r\nk=2\r\n"; }
+             std::error_code ec;
+             fs::last_write_time(p, past, ec);
+         }},
+        {"delete",
+         [](const std::string& p) {
+             std::error_code ec;
+             fs::remove(p, ec);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        put("[S]\r\nk=1\r\n");
+        fs::last_write_time(path_, past);
+        {
+            const kesk::ini::ReadHold hold(path_);
+            ASSERT_EQ(ini_.getString("S", "k"), "1");
+            change.attempt(path_);
+            const std::string disk = fs::exists(path_) ? content() : std::string();
+#ifdef _WIN32
+            EXPECT_EQ(disk, "[S]\r\nk=1\r\n") << "the hold let another writer in";
+#endif
+            const std::string expected = disk.find("k=2") != std::string::npos ? "2"
+                                         : disk.empty()                        ? ""
+                                                                               : "1";
+            EXPECT_EQ(ini_.getString("S", "k"), expected);
+            // Our own write gives the hold up and is seen at once.
+            ini_.setValue("S", "k", "3");
+            EXPECT_EQ(ini_.getString("S", "k"), "3");
+        }
+        put("[S]\r\nk=4\r\n");
+        EXPECT_EQ(ini_.getString("S", "k"), "4");
+    }
 }
 
 TEST_F(IniFile, FileThatVanishesBetweenCalls) {
