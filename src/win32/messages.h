@@ -5,9 +5,6 @@
 
 namespace kesk::win::msg {
 
-// Posted to the menu window to run a build once the current message is handled, so a build
-// never starts inside another one.
-inline constexpr UINT kRebuild = WM_APP + 1;
 // The tray icon's notifications (Shell_NotifyIcon's uCallbackMessage).
 inline constexpr UINT kTrayNotify = WM_APP + 2;
 // Asks the main window to show the menu window.
