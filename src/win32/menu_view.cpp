@@ -78,7 +78,9 @@ COLORREF toColorRef(Colour c) noexcept {
     if ((u >> 24) == 0x80 && (u & 0x00FFFF00u) == 0) {
         return GetSysColor(static_cast<int>(u & 0xFF));
     }
-    return u & 0x00FFFFFFu;
+    // Through the same reading as every painted pixel, so a list and a picture
+    // in one skin colour agree (a short negative value keeps its low 16 bits).
+    return static_cast<COLORREF>(displayColour(c)) & 0x00FFFFFFu;
 }
 
 // --- Panel ---------------------------------------------------------------------------------------

@@ -47,7 +47,7 @@ class Panel final : public Window {
 };
 
 // A colour as the controls take it. A high byte of 0x80 names a system colour (as on the old
-// runtime); any other high byte, and the sign of a negative value, is dropped.
+// runtime); anything else reads as every painted pixel does (displayColour).
 COLORREF toColorRef(Colour c) noexcept;
 
 class MenuView final : public Window {

@@ -210,6 +210,17 @@ class MenuViewTest : public ::testing::Test {
     }
 };
 
+// Controls and painted pixels read a skin colour the same way; a system colour
+// (0x800000nn) becomes the system's own.
+TEST(MenuViewColours, ControlsAndPixelsAgree) {
+    for (const Colour c : {Colour{-256}, Colour{-1}, Colour{0x00123456}, Colour{0x7F00FF00},
+                           Colour{-2130706432}, Colour{0x01000000}}) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(win::toColorRef(c), static_cast<COLORREF>(toColour(toArgb(c))));
+    }
+    EXPECT_EQ(win::toColorRef(static_cast<Colour>(0x80000005u)), GetSysColor(COLOR_WINDOW));
+}
+
 TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
     writeBytes(dir / "notes.txt", Bytes{'h', 'i'});
     writeBytes(dir / "own.ico", makeIco({{32, 0xFF20A020u}}));
