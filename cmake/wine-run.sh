@@ -39,24 +39,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 190); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      export DISPLAY=":$n"
-      break
-    fi
-    xvfb_pid=""
-  done
-  [ -n "${DISPLAY:-}" ] || { echo "wine-run: could not start Xvfb" >&2; exit 1; }
-fi
+. "$(dirname "$0")/../scripts/xvfb.sh"
+kesk_start_xvfb 90 190 || { echo "wine-run: could not start Xvfb" >&2; exit 1; }
 
 mkdir -p "$(dirname "$prefix")"
 (

@@ -4,6 +4,7 @@
 # one it runs on Xvfb, saves a screenshot and prints its path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 scripts/deps.sh
 cmake --preset mingw-x64 >/dev/null
 cmake --build --preset mingw-x64 -j "$(nproc)" --target KeskVLM
@@ -14,12 +15,9 @@ cd "$bin"
 if [ -n "${DISPLAY:-}" ]; then
   exec wine explorer /desktop=KeskVLM,1024x768 KeskVLM.exe
 fi
-n=$(for i in $(seq 60 99); do [ -e /tmp/.X$i-lock ] || { echo $i; break; }; done)
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
-export DISPLAY=":$n"
-sleep 1
+. "$root/scripts/xvfb.sh"
+kesk_start_xvfb 60 99 || { echo "run: could not start Xvfb" >&2; exit 1; }
+trap 'wineserver -k >/dev/null 2>&1; kill $xvfb_pid 2>/dev/null' EXIT
 wine explorer /desktop=KeskVLM,1024x768 KeskVLM.exe >/dev/null 2>&1 &
 sleep "${KESK_SHOT_DELAY:-8}"
 shot=$PWD/../screenshot.png

@@ -33,17 +33,8 @@ cleanup() {
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 260 360); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=""
-  done
-  [ -n "${DISPLAY:-}" ] || { echo "soak: could not start Xvfb" >&2; exit 1; }
-fi
+. scripts/xvfb.sh
+kesk_start_xvfb 260 360 || { echo "soak: could not start Xvfb" >&2; exit 1; }
 
 timeout 20 wineserver -k >/dev/null 2>&1 || true
 mkdir -p "$work"

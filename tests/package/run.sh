@@ -69,17 +69,8 @@ fi
 
 # --- a display and a fresh prefix whose every program runs on one virtual desktop with a
 # taskbar, so the program, the installer and the probe see the same windows ---------------------
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 150 250); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=""
-  done
-  [ -n "${DISPLAY:-}" ] || { fail display "could not start Xvfb"; finish; }
-fi
+. "$(dirname "$0")/../../scripts/xvfb.sh"
+kesk_start_xvfb 150 250 || { fail display "could not start Xvfb"; finish; }
 timeout 20 wineserver -k >/dev/null 2>&1
 rm -rf "$work"
 mkdir -p "$work"
