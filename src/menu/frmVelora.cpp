@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/fileio.h"
 #include "settings/clsINIFile.h"
 #include "settings/profilestore.h"
 #include "support/conversions.h"
@@ -233,24 +234,55 @@ void frmVelora::prepareImageLists() {
     const std::int32_t h = usableSmallIconSize(s_.smallIconHeight);
     s_.vlImgListSmall.imageWidth = w;
     s_.vlImgListSmall.imageHeight = h;
-    tmpPicBoxSmallSurface_ = clearedSurface(w, h, s_.tmpPicBoxSmall.backColour);
+    clearSurface(tmpPicBoxSmallSurface_, w, h, s_.tmpPicBoxSmall.backColour);
 
-    Picture fallback;
-    const PictureError err = desktop_.loadPicture(
+    const Picture& fallback = ownPicture(
         catalogue::ownFilePath(catalogue::kFallbackIconFile),
-        PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize}, fallback);
-    if (err != PictureError::None) {
-        raiseError(pictureErrorNumber(err), {}, "frmVelora");
-    }
-    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+        PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize}, fallback_);
+    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
     paintAtOrigin(tmpPicBoxSurface_, fallback.topLeft);
     shrinkIcon();
-    addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", std::move(fallback.scaled),
+    addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", fallback.scaled,
                  tmpPicBoxSmallSurface_);
 }
 
+bool frmVelora::KeptPicture::still(const std::string& file, const PictureRequest& wanted,
+                                   const std::optional<fileio::FileStamp>& now) const {
+    return valid && now && stamp == *now && path == file && request == wanted;
+}
+
+void frmVelora::KeptPicture::keep(const std::string& file, const PictureRequest& wanted,
+                                  const std::optional<fileio::FileStamp>& now) {
+    // A file written moments ago may change again within its time stamp's
+    // resolution without the stamp showing it: keep only a settled one. The
+    // stamp was taken before the load, so a change during the load shows next time.
+    valid = now && fileio::nowTicks() - now->modified >= kSettledTicks;
+    if (valid) {
+        path = file;
+        request = wanted;
+        stamp = *now;
+    }
+}
+
+const Picture& frmVelora::ownPicture(const std::string& path, const PictureRequest& request,
+                                     KeptPicture& kept) {
+    const std::optional<fileio::FileStamp> stamp = desktop_.fileStamp(path);
+    if (kept.still(path, request, stamp)) {
+        return kept.picture;
+    }
+    kept.valid = false;
+    const PictureError err = desktop_.loadPicture(path, request, kept.picture);
+    if (err != PictureError::None) {
+        raiseError(pictureErrorNumber(err), {}, "frmVelora");
+    }
+    kept.keep(path, request, stamp);
+    return kept.picture;
+}
+
 void frmVelora::resolveItemIcon(MenuItem& item) {
-    if (!item.Icon.empty() && desktop_.pathExists(item.Icon) && addIconFromIconFile(item)) {
+    // A missing icon file fails to load just as it fails to exist: no separate
+    // existence check, which would cost one more file system call per item.
+    if (!item.Icon.empty() && addIconFromIconFile(item)) {
         item.IconSource = IconFromIconFile;
         return;
     }
@@ -274,7 +306,7 @@ void frmVelora::resolveItemIcon(MenuItem& item) {
 // file) gives no image at all, so the item falls through to the next source
 // and the two lists cannot get out of step.
 bool frmVelora::addIconFromIconFile(MenuItem& item) {
-    Picture picture;
+    Picture& picture = pictureScratch_;
     if (desktop_.loadPicture(
             item.Icon,
             PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize},
@@ -282,11 +314,11 @@ bool frmVelora::addIconFromIconFile(MenuItem& item) {
         picture.scaled.empty()) {
         return false;
     }
-    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
     paintAtOrigin(tmpPicBoxSurface_, picture.topLeft);
     shrinkIcon();
-    item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section,
-                                  std::move(picture.scaled), tmpPicBoxSmallSurface_);
+    item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section, picture.scaled,
+                                  tmpPicBoxSmallSurface_);
     return true;
 }
 
@@ -294,11 +326,10 @@ std::int16_t frmVelora::addIconFromExe(const std::string& path) {
     if (desktop_.iconCount(path) <= 0) {
         return 0;
     }
-    Bitmap icon;
-    if (!desktop_.extractIcon(path, 0, kLargeIconSize, icon)) {
+    if (!desktop_.extractIcon(path, 0, kLargeIconSize, iconScratch_)) {
         return 0;
     }
-    return addScratchIcon(icon);
+    return addScratchIcon(iconScratch_);
 }
 
 std::int16_t frmVelora::addIconFromSystem(const std::string& path) {
@@ -321,7 +352,7 @@ std::optional<Bitmap> frmVelora::iconFromSystem(const std::string& path) {
 }
 
 std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
-    tmpPicBoxSurface_ = clearedSurface(kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
+    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
     paintAtOrigin(tmpPicBoxSurface_, icon);
     const std::int16_t n = conv::checkedInteger(std::int64_t{s_.vlImgList.count()} + 1);
     shrinkIcon();
@@ -343,10 +374,9 @@ void frmVelora::addListEntry(std::size_t list, MenuItem& item) {
     entry.text = item.Name;
     entry.largePicture = item.IconIndex;
     entry.smallPicture = item.IconIndex;
-    if (!desktop_.canOpenForReading(item.Target)) {
-        entry.red = true;
-        item.TargetMissing = 1;
-    }
+    // The build checked the target moments before; asking the file system
+    // again for every item would double the build's file checks.
+    entry.red = item.TargetMissing != 0;
     s_.lstViewA.at(list).entries.push_back(std::move(entry));
 }
 
@@ -383,13 +413,21 @@ void frmVelora::applySkin() {
     request.cropWidth = static_cast<std::int32_t>(std::ceil(s_.pbVLM.width / tppx));
     request.cropHeight = std::max(m.heightPixels, s_.pbVLMHeightPixels);
     request.cropHeight = std::min(std::max(request.cropHeight, kPanelDesignHeightPixels), 8192);
-    Picture background;
-    const PictureError err = desktop_.loadPicture(
-        catalogue::ownFilePath(catalogue::kSkinBackgroundFile), request, background);
-    if (err != PictureError::None) {
-        raiseError(pictureErrorNumber(err), {}, "frmVelora");
+    // Decoding the background again costs more than the rest of a small
+    // build; an unchanged file keeps the picture already shown.
+    const std::string path = catalogue::ownFilePath(catalogue::kSkinBackgroundFile);
+    // Only this build step sets pbVLMPicture, so what it shows is what was kept.
+    const std::optional<fileio::FileStamp> stamp = desktop_.fileStamp(path);
+    if (!background_.still(path, request, stamp)) {
+        background_.valid = false;
+        Picture background;
+        const PictureError err = desktop_.loadPicture(path, request, background);
+        if (err != PictureError::None) {
+            raiseError(pictureErrorNumber(err), {}, "frmVelora");
+        }
+        s_.pbVLMPicture = std::move(background.topLeft);
+        background_.keep(path, request, stamp);
     }
-    s_.pbVLMPicture = std::move(background.topLeft);
 
     clsINIFile skin;
     skin.setFilename(catalogue::skinPath());

@@ -280,6 +280,26 @@ class frmVelora {
     void applySkin();
     double twipsPerPixelY();
 
+    // A picture of the program's own (the fallback icon, the skin background)
+    // as last decoded, with the file's stamp then: a build whose file is
+    // unchanged uses it instead of decoding the file again.
+    struct KeptPicture {
+        bool valid = false;
+        std::string path;
+        PictureRequest request;
+        fileio::FileStamp stamp;
+        Picture picture; // unused for the background, which lives in pbVLMPicture
+        bool still(const std::string& file, const PictureRequest& wanted,
+                   const std::optional<fileio::FileStamp>& now) const;
+        void keep(const std::string& file, const PictureRequest& wanted,
+                  const std::optional<fileio::FileStamp>& now);
+    };
+    // Loads `path`, or gives the kept picture while the file is unchanged.
+    // Throws RuntimeError as a failed load does.
+    const Picture& ownPicture(const std::string& path, const PictureRequest& request,
+                              KeptPicture& kept);
+    static constexpr std::int64_t kSettledTicks = 20'000'000; // 2 s in 100-ns ticks
+
     Desktop& desktop_;
     frmVeloraState s_;
     struct ItemsState {
@@ -295,6 +315,11 @@ class frmVelora {
     ItemsState items_;
     Bitmap tmpPicBoxSurface_;
     Bitmap tmpPicBoxSmallSurface_;
+    // Kept between items and builds so that their memory is reused.
+    Bitmap iconScratch_;
+    Picture pictureScratch_;
+    KeptPicture fallback_;
+    KeptPicture background_;
     ShrinkRoute shrinkRoute_;
     bool building_ = false;
     bool rebuildRequested_ = false;

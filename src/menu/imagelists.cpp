@@ -1,27 +1,69 @@
 #include "menu/imagelists.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "support/errors.h"
 
 namespace kesk {
 
+std::size_t ImageList::pixelsPerImage() const noexcept {
+    return static_cast<std::size_t>(std::max(imageWidth, 0)) *
+           static_cast<std::size_t>(std::max(imageHeight, 0));
+}
+
+Bitmap ImageList::image(std::size_t index) const {
+    Bitmap b(std::max(imageWidth, 0), std::max(imageHeight, 0));
+    if (index < keys.size()) {
+        std::copy_n(imageData(index), b.pixels.size(), b.pixels.begin());
+    }
+    return b;
+}
+
+namespace {
+
+// Appends `image` to `list`'s strip at the list's size. Capacity must already be there.
+void appendFitted(ImageList& list, const Bitmap& image) noexcept {
+    const std::size_t w = static_cast<std::size_t>(std::max(list.imageWidth, 0));
+    const std::size_t h = static_cast<std::size_t>(std::max(list.imageHeight, 0));
+    const std::size_t at = list.strip.size();
+    if (image.width == list.imageWidth && image.height == list.imageHeight &&
+        image.pixels.size() == w * h) {
+        list.strip.insert(list.strip.end(), image.pixels.begin(), image.pixels.end());
+        return;
+    }
+    list.strip.resize(at + w * h, 0u);
+    const std::size_t cw = std::min(w, static_cast<std::size_t>(std::max(image.width, 0)));
+    const std::size_t ch = std::min(h, static_cast<std::size_t>(std::max(image.height, 0)));
+    for (std::size_t y = 0; y < ch; ++y) {
+        std::copy_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(y * image.width), cw,
+                    list.strip.begin() + static_cast<std::ptrdiff_t>(at + y * w));
+    }
+}
+
+} // namespace
+
 std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
-                          Bitmap largeImage, Bitmap smallImage) {
+                          const Bitmap& largeImage, const Bitmap& smallImage) {
     const std::int32_t n = large.count() + 1;
     if (n > 32767 || small.count() + 1 != n) {
         raiseError(errnum::Overflow);
     }
-    // Reserve first so that no push below can throw after the other one happened.
+    // Reserve first so that nothing below can throw after one list grew.
     large.keys.reserve(large.keys.size() + 1);
-    large.images.reserve(large.images.size() + 1);
     small.keys.reserve(small.keys.size() + 1);
-    small.images.reserve(small.images.size() + 1);
+    for (ImageList* list : {&large, &small}) {
+        const std::size_t need = list->strip.size() + list->pixelsPerImage();
+        if (need > list->strip.capacity()) {
+            list->strip.reserve(std::max(need, 2 * list->strip.capacity()));
+        }
+    }
     std::string smallKey = key;
     large.keys.push_back(key);
-    large.images.push_back(std::move(largeImage));
     small.keys.push_back(std::move(smallKey));
-    small.images.push_back(std::move(smallImage));
+    appendFitted(large, largeImage);
+    appendFitted(small, smallImage);
     return static_cast<std::int16_t>(n);
 }
 
@@ -38,6 +80,15 @@ Bitmap clearedSurface(std::int32_t width, std::int32_t height, Colour back) {
     return Bitmap(std::max(width, 0), std::max(height, 0), toArgb(back));
 }
 
+void clearSurface(Bitmap& surface, std::int32_t width, std::int32_t height, Colour back) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    surface.width = width;
+    surface.height = height;
+    surface.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                          toArgb(back));
+}
+
 namespace {
 
 std::uint32_t blendChannel(std::uint32_t src, std::uint32_t dst, std::uint32_t alpha) noexcept {
@@ -50,21 +101,31 @@ void paintAtOrigin(Bitmap& surface, const Bitmap& picture) noexcept {
     const std::int32_t w = std::min(surface.width, picture.width);
     const std::int32_t h = std::min(surface.height, picture.height);
     for (std::int32_t y = 0; y < h; ++y) {
-        for (std::int32_t x = 0; x < w; ++x) {
-            const Pixel src = picture.at(x, y);
-            const std::uint32_t a = src >> 24;
-            if (a == 0) {
+        const Pixel* src = picture.pixels.data() +
+                           static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width);
+        Pixel* dst = &surface.at(0, y);
+        std::int32_t x = 0;
+        while (x < w) {
+            // Most pictures are opaque through and through: copy such runs whole.
+            std::int32_t run = x;
+            while (run < w && (src[run] >> 24) == 255u) {
+                ++run;
+            }
+            if (run > x) {
+                std::memcpy(dst + x, src + x, static_cast<std::size_t>(run - x) * sizeof(Pixel));
+                x = run;
                 continue;
             }
-            Pixel& dst = surface.at(x, y);
-            if (a == 255) {
-                dst = src;
-                continue;
+            const std::uint32_t a = src[x] >> 24;
+            if (a != 0) {
+                const Pixel s = src[x];
+                const Pixel d = dst[x];
+                const std::uint32_t r = blendChannel((s >> 16) & 0xFFu, (d >> 16) & 0xFFu, a);
+                const std::uint32_t g = blendChannel((s >> 8) & 0xFFu, (d >> 8) & 0xFFu, a);
+                const std::uint32_t b = blendChannel(s & 0xFFu, d & 0xFFu, a);
+                dst[x] = kOpaque | (r << 16) | (g << 8) | b;
             }
-            const std::uint32_t r = blendChannel((src >> 16) & 0xFFu, (dst >> 16) & 0xFFu, a);
-            const std::uint32_t g = blendChannel((src >> 8) & 0xFFu, (dst >> 8) & 0xFFu, a);
-            const std::uint32_t b = blendChannel(src & 0xFFu, dst & 0xFFu, a);
-            dst = kOpaque | (r << 16) | (g << 8) | b;
+            ++x;
         }
     }
 }
@@ -77,11 +138,23 @@ void shrinkIcon(const Bitmap& large, Bitmap& small) noexcept {
     if (W <= 0 || H <= 0 || SW <= 0 || SH <= 0) {
         return;
     }
-    for (std::int32_t i = 0; i < W; ++i) {
-        const auto x = static_cast<std::int32_t>(SW * i / W);
-        for (std::int32_t j = 0; j < H; ++j) {
-            const auto y = static_cast<std::int32_t>(SH * j / H);
-            small.at(i, j) = large.at(x, y);
+    // The column each point samples, worked out once for all rows where the
+    // row is short enough to keep them at hand.
+    constexpr std::int32_t kKept = 256;
+    std::array<std::int32_t, kKept> column{};
+    const bool kept = W <= kKept;
+    if (kept) {
+        for (std::int32_t i = 0; i < W; ++i) {
+            column[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(SW * i / W);
+        }
+    }
+    for (std::int32_t j = 0; j < H; ++j) {
+        const Pixel* from = large.pixels.data() +
+                            static_cast<std::size_t>(SH * j / H) * static_cast<std::size_t>(SW);
+        Pixel* to = &small.at(0, j);
+        for (std::int32_t i = 0; i < W; ++i) {
+            to[i] = from[kept ? column[static_cast<std::size_t>(i)]
+                              : static_cast<std::int32_t>(SW * i / W)];
         }
     }
 }

@@ -12,25 +12,37 @@
 namespace kesk {
 
 struct ImageList {
-    // Every image is presented at this size.
+    // Every image is kept and presented at this size.
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
-    // Parallel arrays; image n (1-based) is images[n - 1] with key keys[n - 1].
+    // Image n (1-based) has key keys[n - 1].
     std::vector<std::string> keys;
-    std::vector<Bitmap> images;
+    // The images one after another, each imageWidth by imageHeight pixels,
+    // rows from the top. One block, the way a real image list keeps them: once
+    // it has grown, a rebuild adds its images without allocating.
+    std::vector<Pixel> strip;
 
-    std::int32_t count() const noexcept { return static_cast<std::int32_t>(images.size()); }
+    std::int32_t count() const noexcept { return static_cast<std::int32_t>(keys.size()); }
+    std::size_t pixelsPerImage() const noexcept;
+    // The first pixel of image `index` (0-based); its rows follow at imageWidth.
+    const Pixel* imageData(std::size_t index) const noexcept {
+        return strip.data() + index * pixelsPerImage();
+    }
+    // A copy of image `index` (0-based).
+    Bitmap image(std::size_t index) const;
     void clear() noexcept {
         keys.clear();
-        images.clear();
+        strip.clear();
     }
 };
 
 // Appends one image to each list under the same key and returns its number
-// (1-based). Either both lists grow or neither does. More than 32,767 images
-// throws RuntimeError(Overflow): picture numbers are signed 16-bit.
+// (1-based). An image of another size than its list's is kept at the list's
+// size: its top-left part, transparent where it does not reach. Either both
+// lists grow or neither does. More than 32,767 images throws
+// RuntimeError(Overflow): picture numbers are signed 16-bit.
 std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
-                          Bitmap largeImage, Bitmap smallImage);
+                          const Bitmap& largeImage, const Bitmap& smallImage);
 
 // The key of an icon taken from a file or from the shell: "S" followed by the
 // image number with a leading blank ("S 4").
@@ -38,6 +50,8 @@ std::string iconImageKey(std::int32_t n);
 
 // A drawing surface cleared to `back`.
 Bitmap clearedSurface(std::int32_t width, std::int32_t height, Colour back);
+// Makes `surface` that cleared surface, reusing its memory when it can.
+void clearSurface(Bitmap& surface, std::int32_t width, std::int32_t height, Colour back);
 
 // Paints `picture` at its own size at (0, 0) of `surface`, blending its alpha
 // over what is there (the way an icon is drawn: transparent parts show the

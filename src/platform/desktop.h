@@ -10,8 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/fileio.h"
 
 namespace kesk {
 
@@ -108,6 +111,7 @@ struct PictureRequest {
     // fixed picture size presents it). 0 by 0: not wanted.
     std::int32_t scaledWidth = 0;
     std::int32_t scaledHeight = 0;
+    bool operator==(const PictureRequest&) const = default;
 };
 
 struct Picture {
@@ -169,6 +173,13 @@ class Desktop {
     // an empty path never exists; a relative path is taken against the
     // process's current directory.
     virtual bool pathExists(const std::string& path) = 0;
+    // The stamp of the file at `path` (size, times, identity), so that a
+    // caller can keep what it decoded from the file while the stamp stays the
+    // same; none when it cannot be told, and then the caller reads the file.
+    virtual std::optional<fileio::FileStamp> fileStamp(const std::string& path) {
+        static_cast<void>(path);
+        return std::nullopt;
+    }
 
     // --- Pictures and icons -------------------------------------------------------
     // Decodes a picture file (BMP, ICO, CUR, GIF, JPEG, PNG, metafile: whatever

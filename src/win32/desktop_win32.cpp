@@ -808,6 +808,14 @@ bool Win32Desktop::pathExists(const std::string& path) {
     }
 }
 
+std::optional<fileio::FileStamp> Win32Desktop::fileStamp(const std::string& path) {
+    try {
+        return fileio::stat(path);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 // --- Feedback and processes --------------------------------------------------------------------
 
 void Win32Desktop::beep() {

@@ -29,6 +29,7 @@ class Win32Desktop final : public Desktop {
 
     bool canOpenForReading(const std::string& path) override;
     bool pathExists(const std::string& path) override;
+    std::optional<fileio::FileStamp> fileStamp(const std::string& path) override;
 
     PictureError loadPicture(const std::string& path, const PictureRequest& request,
                              Picture& out) override;

@@ -332,8 +332,8 @@ void MenuView::renderImageLists() {
         if (!il) {
             return il;
         }
-        for (const Bitmap& image : src.images) {
-            UniqueBitmap dib = toDibSection(image, w, h);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(src.count()); ++i) {
+            UniqueBitmap dib = toDibSection(src.image(i), w, h);
             // Keep the numbering whatever happens: a picture that cannot be made becomes a
             // blank one rather than shifting every later number.
             if (!dib || ImageList_Add(il.get(), dib.get(), nullptr) < 0) {

@@ -38,6 +38,7 @@ class FakeDesktop : public Desktop {
     std::map<std::string, FakePicture> pictures;
     std::map<std::string, std::vector<Bitmap>> icons; // icons stored in a file
     std::map<std::string, Bitmap> shellIcons;
+    std::map<std::string, fileio::FileStamp> stamps; // files whose stamp can be told
 
     // Called at the start of every loadPicture, to provoke re-entrant requests.
     std::function<void()> onLoadPicture;
@@ -86,6 +87,13 @@ class FakeDesktop : public Desktop {
     bool pathExists(const std::string& path) override {
         return !path.empty() && (canOpenForReading(path) || directories.count(path) != 0 ||
                                  shellIcons.count(path) != 0);
+    }
+    std::optional<fileio::FileStamp> fileStamp(const std::string& path) override {
+        const auto it = stamps.find(path);
+        if (it == stamps.end()) {
+            return std::nullopt;
+        }
+        return it->second;
     }
 
     PictureError loadPicture(const std::string& path, const PictureRequest& request,

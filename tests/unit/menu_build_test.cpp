@@ -313,10 +313,8 @@ TEST_F(MenuBuild, SmallIconSizeIsHeldToAUsableRange) {
         EXPECT_EQ(s.vlImgListSmall.imageWidth, c.usedWidth);
         EXPECT_EQ(s.vlImgListSmall.imageHeight, c.usedHeight);
         ASSERT_EQ(s.vlImgListSmall.count(), 2);
-        for (const Bitmap& b : s.vlImgListSmall.images) {
-            EXPECT_EQ(b.width, c.usedWidth);
-            EXPECT_EQ(b.height, c.usedHeight);
-        }
+        EXPECT_EQ(s.vlImgListSmall.strip.size(),
+                  2u * static_cast<std::size_t>(c.usedWidth * c.usedHeight));
     }
     writeCatalogue("[SmallIconSize]\nWidth=40000\nHeight=16\n" + item("A", "Tools"));
     EXPECT_FALSE(form.Form_Construct());

@@ -56,10 +56,10 @@ TEST_F(MenuIcons, SourcesAreTriedInOrderAndNumberedAsAdded) {
         EXPECT_EQ(s.menuItems[i + 1].IconSource, expected[i].source) << i;
     }
     EXPECT_EQ(s.vlImgList.keys, (std::vector<std::string>{"NotFound", "A", "S 3", "S 4"}));
-    EXPECT_EQ(s.vlImgList.images[1].at(5, 5), 0xFFAA0000u);
-    EXPECT_EQ(s.vlImgList.images[2].at(5, 5), 0xFF00CC00u);
-    EXPECT_EQ(s.vlImgList.images[3].at(5, 5), 0xFF0000DDu);
-    EXPECT_EQ(s.vlImgListSmall.images[0].at(0, 0), kFallbackPixel);
+    EXPECT_EQ(s.vlImgList.image(1).at(5, 5), 0xFFAA0000u);
+    EXPECT_EQ(s.vlImgList.image(2).at(5, 5), 0xFF00CC00u);
+    EXPECT_EQ(s.vlImgList.image(3).at(5, 5), 0xFF0000DDu);
+    EXPECT_EQ(s.vlImgListSmall.image(0).at(0, 0), kFallbackPixel);
     EXPECT_EQ(form.state().lstViewA[0].entries[1].largePicture, 1);
 }
 
@@ -100,13 +100,13 @@ TEST_F(MenuIcons, AHugePictureIsScaledIntoOneLargeImageAndItsTopLeftMakesTheSmal
     desk.pictures["C:\\big.jpg"] = huge;
     const auto& s = build(item("Big", "Tools", "", "C:\\big.jpg"));
     ASSERT_EQ(s.vlImgList.count(), 2);
-    const Bitmap& large = s.vlImgList.images[1];
+    const Bitmap& large = s.vlImgList.image(1);
     ASSERT_EQ(large.width, 32);
     ASSERT_EQ(large.height, 32);
     EXPECT_EQ(large.at(0, 0), 0xFFFF0000u);
     EXPECT_EQ(large.at(31, 0), 0xFF0000FFu);
     EXPECT_EQ(large.at(0, 31), 0xFF00FF00u);
-    const Bitmap& small = s.vlImgListSmall.images[1];
+    const Bitmap& small = s.vlImgListSmall.image(1);
     for (const Pixel p : small.pixels) {
         EXPECT_EQ(p, 0xFFFF0000u);
     }
@@ -127,7 +127,7 @@ TEST_F(MenuIcons, SmallPicturesSampleTheScratchPictureExactly) {
         desk.icons["C:\\p.exe"] = {coordIcon()};
         desk.files.insert("C:\\p.exe");
         const auto& s = build(item("P", "Tools", "C:\\p.exe"), c.size);
-        const Bitmap& small = s.vlImgListSmall.images.at(1);
+        const Bitmap& small = s.vlImgListSmall.image(1);
         ASSERT_EQ(small.width, c.n);
         for (std::int32_t i = 0; i < c.n; ++i) {
             for (std::int32_t j = 0; j < c.n; ++j) {
@@ -167,11 +167,11 @@ TEST_F(MenuIcons, TransparentPartsShowTheScratchColourOfThePreviousBuild) {
     writeSkin("[COLORS]\nLIST_BOX_BG=00AA00\n");
     const auto& s = build(item("P", "Tools", "C:\\p.exe"));
     // First build: the design colour RGB 255, 240, 240.
-    EXPECT_EQ(s.vlImgListSmall.images[1].at(5, 5), 0xFFFFF0F0u);
-    EXPECT_EQ(s.vlImgListSmall.images[1].at(0, 0), 0xFFFF00FFu);
+    EXPECT_EQ(s.vlImgListSmall.image(1).at(5, 5), 0xFFFFF0F0u);
+    EXPECT_EQ(s.vlImgListSmall.image(1).at(0, 0), 0xFFFF00FFu);
     form.Form_Construct();
-    EXPECT_EQ(form.state().vlImgListSmall.images[1].at(5, 5), 0xFF00AA00u);
-    EXPECT_EQ(form.state().vlImgList.images[1].at(5, 5), 0xFF00AA00u);
+    EXPECT_EQ(form.state().vlImgListSmall.image(1).at(5, 5), 0xFF00AA00u);
+    EXPECT_EQ(form.state().vlImgList.image(1).at(5, 5), 0xFF00AA00u);
 }
 
 TEST_F(MenuIcons, ScratchColoursWithAHighByteGiveOpaqueSmallPictures) {
@@ -197,8 +197,8 @@ TEST_F(MenuIcons, ScratchColoursWithAHighByteGiveOpaqueSmallPictures) {
         ASSERT_TRUE(form.Form_Construct()) << form.state().lastBuildError.description;
         const auto& s = form.state();
         ASSERT_EQ(s.vlImgListSmall.count(), 2);
-        EXPECT_EQ(s.vlImgList.images[1].at(7, 7), c.scratch);
-        for (const Pixel p : s.vlImgListSmall.images[1].pixels) {
+        EXPECT_EQ(s.vlImgList.image(1).at(7, 7), c.scratch);
+        for (const Pixel p : s.vlImgListSmall.image(1).pixels) {
             ASSERT_EQ(p, c.scratch);
         }
     }
@@ -218,8 +218,8 @@ TEST_F(MenuIcons, ImagePairsStayInStepAndNumberFromOne) {
     EXPECT_EQ(addImagePair(large, small, "NotFound", Bitmap(32, 32), Bitmap(16, 16)), 1);
     EXPECT_EQ(addImagePair(large, small, iconImageKey(2), Bitmap(32, 32), Bitmap(16, 16)), 2);
     EXPECT_EQ(small.keys, (std::vector<std::string>{"NotFound", "S 2"}));
-    small.images.pop_back();
     small.keys.pop_back(); // out of step: refuse rather than make it worse
+    small.strip.resize(small.strip.size() - small.pixelsPerImage());
     EXPECT_THROW(addImagePair(large, small, "x", Bitmap(), Bitmap()), RuntimeError);
     EXPECT_EQ(large.count(), 2);
 }
