@@ -239,8 +239,8 @@ void frmVelora::prepareImageLists() {
     const Picture& fallback = ownPicture(
         catalogue::ownFilePath(catalogue::kFallbackIconFile),
         PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize}, fallback_);
-    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
-    paintAtOrigin(tmpPicBoxSurface_, fallback.topLeft);
+    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
+                          s_.tmpPicBox.backColour, fallback.topLeft);
     shrinkIcon();
     addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", fallback.scaled,
                  tmpPicBoxSmallSurface_);
@@ -314,8 +314,8 @@ bool frmVelora::addIconFromIconFile(MenuItem& item) {
         picture.scaled.empty()) {
         return false;
     }
-    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
-    paintAtOrigin(tmpPicBoxSurface_, picture.topLeft);
+    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
+                          s_.tmpPicBox.backColour, picture.topLeft);
     shrinkIcon();
     item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section, picture.scaled,
                                   tmpPicBoxSmallSurface_);
@@ -352,8 +352,8 @@ std::optional<Bitmap> frmVelora::iconFromSystem(const std::string& path) {
 }
 
 std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
-    clearSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, s_.tmpPicBox.backColour);
-    paintAtOrigin(tmpPicBoxSurface_, icon);
+    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
+                          s_.tmpPicBox.backColour, icon);
     const std::int16_t n = conv::checkedInteger(std::int64_t{s_.vlImgList.count()} + 1);
     shrinkIcon();
     return addImagePair(s_.vlImgList, s_.vlImgListSmall, iconImageKey(n), tmpPicBoxSurface_,

@@ -97,36 +97,84 @@ std::uint32_t blendChannel(std::uint32_t src, std::uint32_t dst, std::uint32_t a
 
 } // namespace
 
+namespace {
+
+// True when every point of the row is opaque. Four independent reductions,
+// so that several points are taken per step.
+bool opaqueRow(const Pixel* row, std::int32_t n) noexcept {
+    Pixel a = kOpaque;
+    Pixel b = kOpaque;
+    Pixel c = kOpaque;
+    Pixel d = kOpaque;
+    std::int32_t x = 0;
+    for (; x + 4 <= n; x += 4) {
+        a &= row[x];
+        b &= row[x + 1];
+        c &= row[x + 2];
+        d &= row[x + 3];
+    }
+    for (; x < n; ++x) {
+        a &= row[x];
+    }
+    return ((a & b & c & d) >> 24) == 255u;
+}
+
+const Pixel* rowOf(const Bitmap& b, std::int32_t y) noexcept {
+    return b.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.width);
+}
+
+} // namespace
+
 void paintAtOrigin(Bitmap& surface, const Bitmap& picture) noexcept {
     const std::int32_t w = std::min(surface.width, picture.width);
     const std::int32_t h = std::min(surface.height, picture.height);
     for (std::int32_t y = 0; y < h; ++y) {
-        const Pixel* src = picture.pixels.data() +
-                           static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width);
+        const Pixel* src = rowOf(picture, y);
         Pixel* dst = &surface.at(0, y);
-        std::int32_t x = 0;
-        while (x < w) {
-            // Most pictures are opaque through and through: copy such runs whole.
-            std::int32_t run = x;
-            while (run < w && (src[run] >> 24) == 255u) {
-                ++run;
-            }
-            if (run > x) {
-                std::memcpy(dst + x, src + x, static_cast<std::size_t>(run - x) * sizeof(Pixel));
-                x = run;
+        // Most pictures are opaque through and through: such rows are copied whole.
+        if (opaqueRow(src, w)) {
+            std::memcpy(dst, src, static_cast<std::size_t>(w) * sizeof(Pixel));
+            continue;
+        }
+        for (std::int32_t x = 0; x < w; ++x) {
+            const Pixel s = src[x];
+            const std::uint32_t a = s >> 24;
+            if (a == 0) {
                 continue;
             }
-            const std::uint32_t a = src[x] >> 24;
-            if (a != 0) {
-                const Pixel s = src[x];
-                const Pixel d = dst[x];
-                const std::uint32_t r = blendChannel((s >> 16) & 0xFFu, (d >> 16) & 0xFFu, a);
-                const std::uint32_t g = blendChannel((s >> 8) & 0xFFu, (d >> 8) & 0xFFu, a);
-                const std::uint32_t b = blendChannel(s & 0xFFu, d & 0xFFu, a);
-                dst[x] = kOpaque | (r << 16) | (g << 8) | b;
+            if (a == 255) {
+                dst[x] = s;
+                continue;
             }
-            ++x;
+            const Pixel d = dst[x];
+            const std::uint32_t r = blendChannel((s >> 16) & 0xFFu, (d >> 16) & 0xFFu, a);
+            const std::uint32_t g = blendChannel((s >> 8) & 0xFFu, (d >> 8) & 0xFFu, a);
+            const std::uint32_t b = blendChannel(s & 0xFFu, d & 0xFFu, a);
+            dst[x] = kOpaque | (r << 16) | (g << 8) | b;
         }
+    }
+}
+
+void paintOnClearedSurface(Bitmap& surface, std::int32_t width, std::int32_t height, Colour back,
+                           const Bitmap& picture) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    bool covered = picture.width >= width && picture.height >= height;
+    for (std::int32_t y = 0; covered && y < height; ++y) {
+        covered = opaqueRow(rowOf(picture, y), width);
+    }
+    if (!covered) {
+        clearSurface(surface, width, height, back);
+        paintAtOrigin(surface, picture);
+        return;
+    }
+    // Nothing of the cleared surface would show through.
+    surface.width = width;
+    surface.height = height;
+    surface.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::int32_t y = 0; y < height; ++y) {
+        std::memcpy(&surface.at(0, y), rowOf(picture, y),
+                    static_cast<std::size_t>(width) * sizeof(Pixel));
     }
 }
 

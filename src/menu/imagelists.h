@@ -57,6 +57,10 @@ void clearSurface(Bitmap& surface, std::int32_t width, std::int32_t height, Colo
 // over what is there (the way an icon is drawn: transparent parts show the
 // surface). Whatever lies outside the surface is clipped.
 void paintAtOrigin(Bitmap& surface, const Bitmap& picture) noexcept;
+// clearSurface, then paintAtOrigin: without clearing where the picture
+// covers the whole surface with opaque points.
+void paintOnClearedSurface(Bitmap& surface, std::int32_t width, std::int32_t height, Colour back,
+                           const Bitmap& picture);
 
 // Nearest-neighbour scaling of `large` onto `small` at small's own size: point
 // (i, j) of `small` takes the colour of point (SW * i / W, SH * j / H) of

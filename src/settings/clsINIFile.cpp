@@ -31,6 +31,8 @@ clsINIFile::clsINIFile() : path_(app::directory() + "\\" + app::kTitle + ".ini")
 
 void clsINIFile::setFilename(const std::string& sFilePath) {
     path_ = sFilePath;
+    lastProfile_.reset();
+    lastHeld_ = 0;
 }
 
 void clsINIFile::setValue(const std::string& Sect, const std::string& Key,
@@ -39,11 +41,26 @@ void clsINIFile::setValue(const std::string& Sect, const std::string& Key,
 }
 
 std::string clsINIFile::getString(const std::string& Sect, const std::string& Key) {
-    const ini::FileView view = ini::load(path_);
-    if (view.state != ini::FileState::Present) {
-        return {};
+    // While the file is held unchanged, the parse of the last read is the file.
+    if (lastHeld_ == 0 || lastHeld_ != ini::heldVersion()) {
+        ini::FileView view = ini::load(path_);
+        if (view.state != ini::FileState::Present) {
+            lastProfile_.reset();
+            lastHeld_ = 0;
+            return {};
+        }
+        lastHeld_ = view.heldVersion;
+        if (view.profile != lastProfile_) {
+            lastProfile_ = std::move(view.profile);
+            sectionKnown_ = false;
+        }
     }
-    const auto value = view.profile->readKey(Sect, Key);
+    if (!sectionKnown_ || Sect != lastSect_) {
+        lastSection_ = lastProfile_->sectionNumber(Sect);
+        lastSect_ = Sect;
+        sectionKnown_ = true;
+    }
+    const auto value = lastSection_ ? lastProfile_->readKeyIn(*lastSection_, Key) : std::nullopt;
     if (!value) {
         return {};
     }

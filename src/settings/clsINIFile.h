@@ -4,14 +4,19 @@
 // Every call sees the file as it is on disk at that moment.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kesk {
+namespace ini {
+class Profile;
+}
 
 class clsINIFile {
-public:
+  public:
     // Initialize: the executable's directory, "\", the application title, ".ini".
     clsINIFile();
 
@@ -32,10 +37,17 @@ public:
     // 32,767 headers.
     void getSectionList(std::vector<std::string>& xArray);
 
-private:
+  private:
     std::int32_t hexToLong(std::string_view text);
 
     std::string path_;
+    // The section last read from, in the parse it was found in: a build reads
+    // six keys of every section one after another.
+    std::shared_ptr<const ini::Profile> lastProfile_;
+    std::string lastSect_;
+    std::optional<std::size_t> lastSection_;
+    bool sectionKnown_ = false;  // lastSection_ belongs to lastSect_ in lastProfile_
+    std::uint64_t lastHeld_ = 0; // the hold lastProfile_ was read under (0: none)
 };
 
 } // namespace kesk

@@ -186,11 +186,24 @@ std::optional<std::size_t> Profile::findKey(const Section& s, std::string_view k
 
 std::optional<std::string_view> Profile::readKey(std::string_view sect,
                                                  std::string_view key) const {
-    const Section* s = findSection(sect);
-    if (s == nullptr) {
+    const auto n = sectionNumber(sect);
+    return n ? readKeyIn(*n, key) : std::nullopt;
+}
+
+std::optional<std::size_t> Profile::sectionNumber(std::string_view sect) const {
+    const auto it = firstSection_.find(foldName(trimBlanks(sect)));
+    if (it == firstSection_.end()) {
         return std::nullopt;
     }
-    const auto k = findKey(*s, key);
+    return it->second;
+}
+
+std::optional<std::string_view> Profile::readKeyIn(std::size_t section,
+                                                   std::string_view key) const {
+    if (section >= sections_.size()) {
+        return std::nullopt;
+    }
+    const auto k = findKey(sections_[section], key);
     if (!k) {
         return std::nullopt;
     }

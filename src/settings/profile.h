@@ -73,6 +73,11 @@ class Profile {
 
     // Reads (internal form). Section and key arguments are trimmed of blanks.
     std::optional<std::string_view> readKey(std::string_view sect, std::string_view key) const;
+    // The same read in two steps, for several keys of one section: the
+    // section's number (none when there is no such section), then a key in
+    // it. A number holds for this Profile only.
+    std::optional<std::size_t> sectionNumber(std::string_view sect) const;
+    std::optional<std::string_view> readKeyIn(std::size_t section, std::string_view key) const;
     // The key and other lines of the first section of that name: a key line as
     // its name, '=' and its value (blanks around both dropped, quotes kept),
     // any other line trimmed of blanks.

@@ -67,6 +67,10 @@ struct ActiveHold {
     bool verified = false;
 };
 std::optional<ActiveHold> activeHold;
+// The number of the checked hold that stands now (0: none), readable without
+// the lock; every hold that becomes checked gets a new one.
+std::atomic<std::uint64_t> standingHold{0};
+std::uint64_t lastHoldNumber = 0;
 
 bool settledAt(const fileio::FileStamp& st, std::int64_t clock) {
     const std::int64_t tick = (st.modified % kTicksPerSecond) != 0 ? kFineTick : kCoarseTick;
@@ -135,12 +139,14 @@ FileView loadLocked(const std::string& path) {
         const auto it = findEntry(path);
         if (it != cache.end()) {
             cache.splice(cache.begin(), cache, it);
-            return {FileState::Present, it->profile};
+            return {FileState::Present, it->profile, standingHold.load()};
         }
     }
     FileView view = loadChecked(path);
     if (holding) {
         activeHold->verified = view.state == FileState::Present;
+        standingHold.store(activeHold->verified ? ++lastHoldNumber : 0);
+        view.heldVersion = standingHold.load();
     }
     return view;
 }
@@ -149,6 +155,7 @@ void giveUpHold(const std::string& path) {
     if (activeHold && activeHold->path == path) {
         activeHold->block->release();
         activeHold->verified = false;
+        standingHold.store(0);
     }
 }
 
@@ -167,6 +174,7 @@ ReadHold::~ReadHold() {
     if (owner_) {
         std::lock_guard<std::mutex> lock(cacheMutex);
         activeHold.reset();
+        standingHold.store(0);
     }
 }
 
@@ -192,6 +200,10 @@ bool update(const std::string& path, bool createMissing,
     forget(path);
     giveUpHold(path);
     return fileio::writeAtomic(path, bytes);
+}
+
+std::uint64_t heldVersion() noexcept {
+    return standingHold.load(std::memory_order_acquire);
 }
 
 std::uint64_t parseCountForTests() {

@@ -4,6 +4,7 @@
 
 #include "settings/profile.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,10 @@ enum class FileState { Missing, Unreadable, Present };
 struct FileView {
     FileState state = FileState::Missing;
     std::shared_ptr<const Profile> profile; // set when Present
+    // Nonzero when the view came from a checked ReadHold on the path: as long
+    // as heldVersion() still gives this number, the file is unchanged and the
+    // view can be used again without a load.
+    std::uint64_t heldVersion = 0;
 };
 
 // Files above this size are not read (a read gives nothing, a write is refused).
@@ -46,6 +51,9 @@ class ReadHold {
   private:
     bool owner_ = false;
 };
+
+// The number of the checked hold that stands now; 0 when none does.
+std::uint64_t heldVersion() noexcept;
 
 // Tests and benchmarks: how many times a file was parsed since start.
 std::uint64_t parseCountForTests();

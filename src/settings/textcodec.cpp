@@ -353,6 +353,9 @@ std::string encode(Encoding& encoding, std::string_view text, std::string_view t
 }
 
 std::string forCaller(std::string_view text) {
+    if (isAscii(text)) {
+        return std::string(text); // the usual value, and nothing to replace in it
+    }
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -388,6 +391,9 @@ std::size_t countChars(std::string_view text) noexcept {
 }
 
 std::string_view firstChars(std::string_view text, std::size_t n) noexcept {
+    if (text.size() <= n) {
+        return text; // no character is shorter than a byte
+    }
     std::size_t i = 0;
     while (i < text.size() && n > 0) {
         const std::size_t len = sequenceLength(text, i, true);

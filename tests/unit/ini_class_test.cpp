@@ -276,6 +276,39 @@ TEST_F(IniFile, TwoObjectsSeeEachOthersWritesAtOnce) {
     EXPECT_EQ(ini_.getString("S", "k"), "");
 }
 
+TEST_F(IniFile, RepeatedReadsOfOneSectionFollowEveryChangeOfTheFile) {
+    // One object, reads in a row from the same or another section, with the
+    // file rewritten in between so that sections move, vanish and come back.
+    struct Step {
+        const char* file; // nullptr: unchanged
+        const char* sect;
+        const char* key;
+        const char* expected;
+    };
+    const Step steps[] = {
+        {"[A]\r\nk=a\r\n[B]\r\nk=b\r\nj=bj\r\n", "B", "k", "b"},
+        {nullptr, "B", "j", "bj"},
+        {nullptr, " b ", "k", "b"}, // the same section, written otherwise
+        {nullptr, "A", "k", "a"},
+        {"[B]\r\nk=first\r\n[A]\r\nk=a2\r\n", "B", "k", "first"},
+        {"[X]\r\n[Y]\r\n[Z]\r\n[B]\r\nk=moved\r\n", "B", "k", "moved"},
+        {nullptr, "A", "k", ""},
+        {"[X]\r\nk=x\r\n", "B", "k", ""},
+        {nullptr, "X", "k", "x"},
+        {"[B]\r\nk=back\r\n", "B", "k", "back"},
+    };
+    int n = 0;
+    for (const Step& st : steps) {
+        if (st.file != nullptr) {
+            put(st.file);
+        }
+        EXPECT_EQ(ini_.getString(st.sect, st.key), st.expected) << "step " << n;
+        ++n;
+    }
+    ini_.setFilename((dir_ / "other.ini").string());
+    EXPECT_EQ(ini_.getString("B", "k"), "");
+}
+
 TEST_F(IniFile, SameSizeSameTimeOutsideEditIsSeen) {
     // A time in the future keeps the file "just modified" for the whole test,
     // the case in which equal size and time prove nothing.
@@ -352,9 +385,21 @@ TEST_F(IniFile, HeldFileIsNeverReadStale) {
             // Our own write gives the hold up and is seen at once.
             ini_.setValue("S", "k", "3");
             EXPECT_EQ(ini_.getString("S", "k"), "3");
+            clsINIFile other; // so does a write through another object
+            other.setFilename(path_);
+            other.setValue("S", "k", "5");
+            EXPECT_EQ(ini_.getString("S", "k"), "5");
         }
         put("[S]\r\nk=4\r\n");
         EXPECT_EQ(ini_.getString("S", "k"), "4");
+        // A later hold checks the file again before it trusts it.
+        for (const char* value : {"6", "77"}) {
+            put(std::string("[S]\r\nk=") + value + "\r\n");
+            fs::last_write_time(path_, past);
+            const kesk::ini::ReadHold hold(path_);
+            EXPECT_EQ(ini_.getString("S", "k"), value);
+            EXPECT_EQ(ini_.getString("S", "k"), value);
+        }
     }
 }
 
