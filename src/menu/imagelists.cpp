@@ -160,7 +160,13 @@ void paintOnClearedSurface(Bitmap& surface, std::int32_t width, std::int32_t hei
     width = std::max(width, 0);
     height = std::max(height, 0);
     bool covered = picture.width >= width && picture.height >= height;
-    for (std::int32_t y = 0; covered && y < height; ++y) {
+    // A picture as wide as the surface is one block of rows: checked and
+    // copied in one go.
+    const bool block = picture.width == width;
+    if (covered && block) {
+        covered = opaqueRow(picture.pixels.data(), width * height);
+    }
+    for (std::int32_t y = 0; covered && !block && y < height; ++y) {
         covered = opaqueRow(rowOf(picture, y), width);
     }
     if (!covered) {
@@ -172,6 +178,11 @@ void paintOnClearedSurface(Bitmap& surface, std::int32_t width, std::int32_t hei
     surface.width = width;
     surface.height = height;
     surface.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (block) {
+        std::memcpy(surface.pixels.data(), picture.pixels.data(),
+                    surface.pixels.size() * sizeof(Pixel));
+        return;
+    }
     for (std::int32_t y = 0; y < height; ++y) {
         std::memcpy(&surface.at(0, y), rowOf(picture, y),
                     static_cast<std::size_t>(width) * sizeof(Pixel));
@@ -186,23 +197,44 @@ void shrinkIcon(const Bitmap& large, Bitmap& small) noexcept {
     if (W <= 0 || H <= 0 || SW <= 0 || SH <= 0) {
         return;
     }
-    // The column each point samples, worked out once for all rows where the
-    // row is short enough to keep them at hand.
+    const auto row = [&](std::int32_t j) {
+        return large.pixels.data() +
+               static_cast<std::size_t>(SH * j / H) * static_cast<std::size_t>(SW);
+    };
+    if (SW % W == 0) {
+        // The usual case, 32 points to 16 or 32: every step-th point of a row.
+        const auto step = static_cast<std::size_t>(SW / W);
+        for (std::int32_t j = 0; j < H; ++j) {
+            const Pixel* from = row(j);
+            Pixel* to = &small.at(0, j);
+            for (std::size_t i = 0; i < static_cast<std::size_t>(W); ++i) {
+                to[i] = from[i * step];
+            }
+        }
+        return;
+    }
+    // Otherwise the column each point samples, worked out once for all rows
+    // where the row is short enough to keep them at hand.
     constexpr std::int32_t kKept = 256;
-    std::array<std::int32_t, kKept> column{};
-    const bool kept = W <= kKept;
-    if (kept) {
+    if (W <= kKept) {
+        std::array<std::int32_t, kKept> column{};
         for (std::int32_t i = 0; i < W; ++i) {
             column[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(SW * i / W);
         }
+        for (std::int32_t j = 0; j < H; ++j) {
+            const Pixel* from = row(j);
+            Pixel* to = &small.at(0, j);
+            for (std::int32_t i = 0; i < W; ++i) {
+                to[i] = from[column[static_cast<std::size_t>(i)]];
+            }
+        }
+        return;
     }
     for (std::int32_t j = 0; j < H; ++j) {
-        const Pixel* from = large.pixels.data() +
-                            static_cast<std::size_t>(SH * j / H) * static_cast<std::size_t>(SW);
+        const Pixel* from = row(j);
         Pixel* to = &small.at(0, j);
         for (std::int32_t i = 0; i < W; ++i) {
-            to[i] = from[kept ? column[static_cast<std::size_t>(i)]
-                              : static_cast<std::int32_t>(SW * i / W)];
+            to[i] = from[SW * i / W];
         }
     }
 }

@@ -175,9 +175,23 @@ const Profile::Section* Profile::findSection(std::string_view sect) const {
 
 std::optional<std::size_t> Profile::findKey(const Section& s, std::string_view key) const {
     key = trimBlanks(key);
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
     for (std::size_t i = s.header + 1; i < s.end; ++i) {
         const Line& l = lines_[i];
-        if (l.kind == Kind::Key && namesEqual(l.name(), key)) {
+        if (l.kind != Kind::Key) {
+            continue;
+        }
+        const std::string_view name = l.name();
+        // The keys of a section mostly differ in their first letter: those
+        // are ruled out without the full comparison.
+        if (!name.empty() && !key.empty()) {
+            const auto a = static_cast<unsigned char>(name.front());
+            const auto b = static_cast<unsigned char>(key.front());
+            if (a < 0x80 && b < 0x80 && lower(a) != lower(b)) {
+                continue;
+            }
+        }
+        if (namesEqual(name, key)) {
             return i;
         }
     }
