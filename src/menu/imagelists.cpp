@@ -99,24 +99,28 @@ std::uint32_t blendChannel(std::uint32_t src, std::uint32_t dst, std::uint32_t a
 
 namespace {
 
-// True when every point of the row is opaque. Four independent reductions,
-// so that several points are taken per step.
+// True when every point of the row is opaque.
 bool opaqueRow(const Pixel* row, std::int32_t n) noexcept {
-    Pixel a = kOpaque;
-    Pixel b = kOpaque;
-    Pixel c = kOpaque;
-    Pixel d = kOpaque;
+    // Two points per 64-bit word, four words per step.
+    std::uint64_t a = ~std::uint64_t{0};
+    std::uint64_t b = a;
+    std::uint64_t c = a;
+    std::uint64_t d = a;
     std::int32_t x = 0;
-    for (; x + 4 <= n; x += 4) {
-        a &= row[x];
-        b &= row[x + 1];
-        c &= row[x + 2];
-        d &= row[x + 3];
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t w[4];
+        std::memcpy(w, row + x, sizeof w);
+        a &= w[0];
+        b &= w[1];
+        c &= w[2];
+        d &= w[3];
     }
+    const std::uint64_t all = a & b & c & d;
+    Pixel rest = static_cast<Pixel>(all) & static_cast<Pixel>(all >> 32);
     for (; x < n; ++x) {
-        a &= row[x];
+        rest &= row[x];
     }
-    return ((a & b & c & d) >> 24) == 255u;
+    return (rest >> 24) == 255u;
 }
 
 const Pixel* rowOf(const Bitmap& b, std::int32_t y) noexcept {

@@ -41,13 +41,20 @@ void clsINIFile::setValue(const std::string& Sect, const std::string& Key,
 }
 
 std::string clsINIFile::getString(const std::string& Sect, const std::string& Key) {
+    std::string value;
+    readString(Sect, Key, value);
+    return value;
+}
+
+void clsINIFile::readString(const std::string& Sect, const std::string& Key, std::string& into) {
     // While the file is held unchanged, the parse of the last read is the file.
     if (lastHeld_ == 0 || lastHeld_ != ini::heldVersion()) {
         ini::FileView view = ini::load(path_);
         if (view.state != ini::FileState::Present) {
             lastProfile_.reset();
             lastHeld_ = 0;
-            return {};
+            into.clear();
+            return;
         }
         lastHeld_ = view.heldVersion;
         if (view.profile != lastProfile_) {
@@ -62,10 +69,11 @@ std::string clsINIFile::getString(const std::string& Sect, const std::string& Ke
     }
     const auto value = lastSection_ ? lastProfile_->readKeyIn(*lastSection_, Key) : std::nullopt;
     if (!value) {
-        return {};
+        into.clear();
+        return;
     }
     // The read's buffer holds 255 of the file's characters and the terminating NUL.
-    return ini::forCaller(ini::firstChars(*value, kStringBuffer - 1));
+    ini::assignForCaller(ini::firstChars(*value, kStringBuffer - 1), into);
 }
 
 std::int32_t clsINIFile::getLongFromHex(const std::string& Sect, const std::string& Key) {

@@ -353,10 +353,17 @@ std::string encode(Encoding& encoding, std::string_view text, std::string_view t
 }
 
 std::string forCaller(std::string_view text) {
-    if (isAscii(text)) {
-        return std::string(text); // the usual value, and nothing to replace in it
-    }
     std::string out;
+    assignForCaller(text, out);
+    return out;
+}
+
+void assignForCaller(std::string_view text, std::string& out) {
+    if (isAscii(text)) {
+        out.assign(text); // the usual value, and nothing to replace in it
+        return;
+    }
+    out.clear();
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
@@ -376,7 +383,6 @@ std::string forCaller(std::string_view text) {
         out.append(text.substr(i, len));
         i += len;
     }
-    return out;
 }
 
 std::size_t countChars(std::string_view text) noexcept {

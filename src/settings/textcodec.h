@@ -50,6 +50,8 @@ bool isAscii(std::string_view bytes) noexcept;
 // Valid UTF-8 for the rest of the program: every ill-formed sequence and
 // every kept raw byte or unpaired surrogate becomes U+FFFD.
 std::string forCaller(std::string_view text);
+// The same into `out`, reusing its memory (`text` must not point into `out`).
+void assignForCaller(std::string_view text, std::string& out);
 
 // Counting and cutting in characters (code points of the internal form; a
 // kept raw byte counts as one).

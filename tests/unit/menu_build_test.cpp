@@ -88,6 +88,37 @@ TEST_F(MenuBuild, ASecondBuildLeavesTheSameEntriesAndImageCounts) {
     EXPECT_EQ(s.buildCount, 2);
 }
 
+TEST_F(MenuBuild, ARebuildKeepsNothingOfTheRecordsBefore) {
+    // Records are reused from build to build; each must come out exactly as a
+    // first build in a fresh window makes it, whatever the record held before.
+    desk.addExe("C:\\a.exe", 0xFF0000FFu);
+    desk.addPicture("C:\\i.ico", 32, 32, 0xFF00FF00u);
+    const std::string before =
+        std::string(kSettings) +
+        "[A]\nName=A long name that needs memory\nTarget=C:\\a.exe\nParam=/x /y /z\n"
+        "Workdir=C:\\some\\directory\\far\\away\nIcon=C:\\i.ico\nGroup=Tools\n" +
+        item("B", "Scripts", "C:\\missing.exe") + item("C", "Tools", "C:\\a.exe") +
+        item("D", "Documents");
+    const std::string after = std::string(kSettings) + "[A]\nGroup=\n" + item("B", "Tools") +
+                              "[C]\nName=C\nGroup=Applications\n";
+    writeCatalogue(before);
+    form.Form_Load();
+    writeCatalogue(after);
+    ASSERT_TRUE(form.Form_Construct());
+    frmVelora fresh(desk);
+    fresh.Form_Load();
+    ASSERT_FALSE(fresh.state().lastBuildFailed);
+    ASSERT_EQ(form.state().menuItems.size(), fresh.state().menuItems.size());
+    for (std::size_t j = 0; j < fresh.state().menuItems.size(); ++j) {
+        EXPECT_EQ(form.state().menuItems[j], fresh.state().menuItems[j]) << "record " << j;
+    }
+    EXPECT_EQ(form.state().vlImgList.keys, fresh.state().vlImgList.keys);
+    EXPECT_EQ(form.state().vlImgList.strip, fresh.state().vlImgList.strip);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(form.state().lstViewA[k].entries, fresh.state().lstViewA[k].entries) << k;
+    }
+}
+
 TEST_F(MenuBuild, EntriesAreUnselectedNudgedAndCarryTheirPictureNumber) {
     desk.addExe("C:\\a.exe", 0xFF0000FFu);
     writeCatalogue(std::string(kSettings) + item("A", "Tools", "C:\\a.exe"));
