@@ -46,7 +46,7 @@ std::string clsINIFile::getString(const std::string& Sect, const std::string& Ke
     return value;
 }
 
-void clsINIFile::readString(const std::string& Sect, const std::string& Key, std::string& into) {
+void clsINIFile::readString(std::string_view Sect, std::string_view Key, std::string& into) {
     // While the file is held unchanged, the parse of the last read is the file.
     if (lastHeld_ == 0 || lastHeld_ != ini::heldVersion()) {
         ini::FileView view = ini::load(path_);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace kesk::ini {
 
@@ -217,8 +218,17 @@ char32_t foldChar(char32_t c) noexcept {
 } // namespace
 
 bool isAscii(std::string_view bytes) noexcept {
-    for (const char ch : bytes) {
-        if (static_cast<unsigned char>(ch) >= 0x80) {
+    // Eight bytes at a time: any high bit in the word is a byte of 0x80 or more.
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ull) != 0) {
+            return false;
+        }
+    }
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
             return false;
         }
     }
@@ -439,7 +449,8 @@ bool namesEqual(std::string_view a, std::string_view b) noexcept {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);
         if (ca < 0x80 && cb < 0x80) {
-            if (foldChar(ca) != foldChar(cb)) {
+            const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+            if (lower(ca) != lower(cb)) {
                 return false;
             }
             ++i;

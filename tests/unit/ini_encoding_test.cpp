@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using kesk::ini::Encoding;
 using kesk::ini::Profile;
@@ -144,7 +145,32 @@ TEST(Codec, CountsAndCutsCharactersNotBytes) {
     EXPECT_EQ(kesk::ini::firstChars(s, 10), s);
 }
 
+TEST(Codec, OneHighByteAnywhereIsFoundAndReplacedForTheCaller) {
+    // Values are checked eight bytes at a time: a stray byte must be caught
+    // in every position of the word and of the rest.
+    for (std::size_t len = 1; len <= 26; ++len) {
+        const std::string plain(len, 'k');
+        EXPECT_TRUE(kesk::ini::isAscii(plain)) << len;
+        EXPECT_EQ(kesk::ini::forCaller(plain), plain);
+        for (std::size_t at = 0; at < len; ++at) {
+            std::string bad = plain;
+            bad[at] = '\xE9'; // a Latin-1 byte, no UTF-8
+            EXPECT_FALSE(kesk::ini::isAscii(bad)) << len << " at " << at;
+            std::string expected = plain;
+            expected.replace(at, 1, "\xEF\xBF\xBD");
+            std::string reused = "something before, longer than the value";
+            kesk::ini::assignForCaller(bad, reused);
+            EXPECT_EQ(reused, expected) << len << " at " << at;
+        }
+    }
+}
+
 TEST(Codec, NamesCompareWithoutCase) {
+    for (const auto& [a, b, same] :
+         {std::tuple{"Group", "gROUP", true}, std::tuple{"Icon", "Icom", false},
+          std::tuple{"@[", "`{", false}, std::tuple{"Z", "z", true}}) {
+        EXPECT_EQ(kesk::ini::namesEqual(a, b), same) << a << " " << b;
+    }
     EXPECT_TRUE(kesk::ini::namesEqual("\xC3\x84pfel", "\xC3\xA4PFEL"));
     EXPECT_TRUE(kesk::ini::namesEqual("\xD0\x94", "\xD0\xB4")); // Cyrillic De
     EXPECT_FALSE(kesk::ini::namesEqual("ab", "abc"));
