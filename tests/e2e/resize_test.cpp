@@ -182,6 +182,9 @@ TEST(Resize, DraggingTheHeadlineUpMakesTheMenuTallerAndUnloadStoresIt) {
     const RECT held = rectOf(menu);
     p.y -= 10;
     mouse(0, p);
+    // The window follows once the program has taken the move; on a busy machine that
+    // can be after the pointer is there.
+    waitFor([&] { return rectOf(menu).top != held.top; }, 3000);
     const RECT taller = rectOf(menu);
     mouse(MOUSEEVENTF_LEFTUP, p);
 
