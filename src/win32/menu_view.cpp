@@ -49,6 +49,65 @@ UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
     return dib;
 }
 
+// Images first .. first + n - 1 of an image list side by side in one DIB section, premultiplied
+// as toDibSection does: one ImageList_Add takes them all, where the platform's cost per call
+// (several requests to the window server under Wine) would otherwise be paid per image.
+UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
+    const int w = src.imageWidth;
+    const int h = src.imageHeight;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w * static_cast<int>(n);
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || bits == nullptr) {
+        return {};
+    }
+    auto* dst = static_cast<std::uint32_t*>(bits);
+    const std::size_t stride = static_cast<std::size_t>(w) * n;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Pixel* image = src.imageData(first + k);
+        for (int y = 0; y < h; ++y) {
+            const Pixel* from = image + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+            std::uint32_t* to =
+                dst + static_cast<std::size_t>(y) * stride + k * static_cast<std::size_t>(w);
+            for (int x = 0; x < w; ++x) {
+                const Pixel p = from[x];
+                const std::uint32_t a = p >> 24;
+                const auto mul = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
+                to[x] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) | (mul((p >> 8) & 0xFF) << 8) |
+                        mul(p & 0xFF);
+            }
+        }
+    }
+    GdiFlush();
+    return dib;
+}
+
+// Appends images first .. src.count() - 1 to `il`; false when the platform took fewer.
+bool appendImages(HIMAGELIST il, const ImageList& src, std::size_t first) {
+    // Blocks of at most 8192 pixels' width.
+    const std::size_t perBlock =
+        std::max<std::size_t>(1, 8192 / static_cast<std::size_t>(std::max(1, src.imageWidth)));
+    const auto count = static_cast<std::size_t>(src.count());
+    for (std::size_t at = first; at < count;) {
+        const std::size_t n = std::min(perBlock, count - at);
+        UniqueBitmap dib = blockDib(src, at, n);
+        if (!dib || ImageList_Add(il, dib.get(), nullptr) < 0) {
+            return false;
+        }
+        at += n;
+        if (ImageList_GetImageCount(il) != static_cast<int>(at)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Paints a picture at its own size with its top left at (x, y); alpha is ignored, as a
 // panel's picture is opaque.
 void paintPicture(HDC dc, const Bitmap& pic, int x, int y) {
@@ -304,6 +363,8 @@ void MenuView::render() {
         SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
+    imagesReplaced_ = false;
+    imagesChanged_ = false;
     if (s.buildCount != renderedBuild_) {
         renderImageLists();
     }
@@ -319,23 +380,66 @@ void MenuView::render() {
 
 void MenuView::renderImageLists() {
     const frmVeloraState& s = presenter_.state();
+    const ImageList& large = s.vlImgList;
+    const ImageList& small = s.vlImgListSmall;
+    // Most builds make the pictures the lists show already (a refresh, an edit of one
+    // item, a drop at the end): the image lists keep what is unchanged and take the rest.
+    const auto firstChange = [](const ImageList& src, const ShownImages& shown) {
+        const std::size_t n = std::min(static_cast<std::size_t>(src.count()), shown.count);
+        const std::size_t size = src.pixelsPerImage();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::equal(src.imageData(i), src.imageData(i) + size,
+                            shown.strip.begin() + static_cast<std::ptrdiff_t>(i * size))) {
+                return i;
+            }
+        }
+        return n;
+    };
+    const auto sameShape = [](const ImageList& src, const ShownImages& shown) {
+        return src.imageWidth == shown.width && src.imageHeight == shown.height;
+    };
+    const auto remember = [](const ImageList& src, ShownImages& shown) {
+        shown.width = src.imageWidth;
+        shown.height = src.imageHeight;
+        shown.count = static_cast<std::size_t>(src.count());
+        shown.strip = src.strip;
+    };
+    if (large_ && small_ && sameShape(large, shownLarge_) && sameShape(small, shownSmall_)) {
+        const std::size_t d =
+            std::min(firstChange(large, shownLarge_), firstChange(small, shownSmall_));
+        const auto count = static_cast<std::size_t>(large.count());
+        if (d == count && shownLarge_.count == count && shownSmall_.count == count) {
+            return;
+        }
+        if (ImageList_SetImageCount(large_.get(), static_cast<UINT>(d)) &&
+            ImageList_SetImageCount(small_.get(), static_cast<UINT>(d)) &&
+            appendImages(large_.get(), large, d) && appendImages(small_.get(), small, d)) {
+            remember(large, shownLarge_);
+            remember(small, shownSmall_);
+            imagesChanged_ = true;
+            return;
+        }
+    }
+
     // Detach first: a list must never point at a destroyed image list.
     for (HWND list : lists_) {
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
     }
     renderedAttached_.fill(false);
+    imagesReplaced_ = true;
     const auto build = [](const ImageList& src) {
         const int w = std::max(1, src.imageWidth);
         const int h = std::max(1, src.imageHeight);
         UniqueImageList il(ImageList_Create(w, h, ILC_COLOR32, std::max(1, src.count()), 16));
-        if (!il) {
+        if (!il || appendImages(il.get(), src, 0)) {
             return il;
         }
+        // One at a time, whatever the platform refused: a picture that cannot be made
+        // becomes a blank one rather than shifting every later number.
+        ImageList_RemoveAll(il.get());
         for (std::size_t i = 0; i < static_cast<std::size_t>(src.count()); ++i) {
             UniqueBitmap dib = toDibSection(src.image(i), w, h);
-            // Keep the numbering whatever happens: a picture that cannot be made becomes a
-            // blank one rather than shifting every later number.
             if (!dib || ImageList_Add(il.get(), dib.get(), nullptr) < 0) {
                 UniqueBitmap blank = toDibSection(Bitmap{}, w, h);
                 ImageList_Add(il.get(), blank.get(), nullptr);
@@ -343,8 +447,10 @@ void MenuView::renderImageLists() {
         }
         return il;
     };
-    large_ = build(s.vlImgList);
-    small_ = build(s.vlImgListSmall);
+    large_ = build(large);
+    small_ = build(small);
+    remember(large, shownLarge_);
+    remember(small, shownSmall_);
 }
 
 void MenuView::renderList(std::size_t k) {
@@ -368,7 +474,12 @@ void MenuView::renderList(std::size_t k) {
     }
 
     auto& shown = renderedEntries_[k];
-    if ((state.entries == shown || renderSelectionOnly(k)) && s.buildCount == renderedBuild_) {
+    // A list whose entries are unchanged keeps its items, unless its image lists were made
+    // anew (attaching them can arrange the items again); changed pictures are repainted.
+    if ((state.entries == shown || renderSelectionOnly(k)) && !imagesReplaced_) {
+        if (imagesChanged_) {
+            InvalidateRect(list, nullptr, TRUE);
+        }
         return;
     }
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);

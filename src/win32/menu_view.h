@@ -105,6 +105,18 @@ class MenuView final : public Window {
     std::int32_t renderedBuild_ = -1;
     std::array<std::vector<ListEntry>, catalogue::kGroupCount> renderedEntries_;
     std::array<bool, catalogue::kGroupCount> renderedAttached_{};
+    // The pictures the image lists hold, as the presenter gave them.
+    struct ShownImages {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::size_t count = 0;
+        std::vector<Pixel> strip;
+    };
+    ShownImages shownLarge_;
+    ShownImages shownSmall_;
+    // This render made the image lists anew / changed pictures in them.
+    bool imagesReplaced_ = false;
+    bool imagesChanged_ = false;
     bool renderedVisible_ = false;
     UINT renderedDpi_ = 0;
 

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -285,6 +286,118 @@ TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
     EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 3", "Gone", 1, true}}));
     EXPECT_EQ(ImageList_GetImageCount(view.largeImages()), 6);
     EXPECT_EQ(ImageList_GetImageCount(view.smallImages()), 6);
+}
+
+// Every point of image `i` of `il`, drawn on magenta.
+std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(il, &w, &h);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    win::UniqueDC dc(CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    auto* p = static_cast<std::uint32_t*>(bits);
+    std::fill(p, p + w * h, 0x00FF00FFu);
+    {
+        win::SelectGuard sel(dc.get(), dib.get());
+        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
+    }
+    GdiFlush();
+    return std::vector<std::uint32_t>(p, p + w * h);
+}
+
+TEST_F(MenuViewTest, RebuildsGiveTheControlsAFreshWindowWouldHave) {
+    // A rebuild keeps the image lists and the list items that are unchanged and replaces
+    // the rest; after every step the controls must equal those of a window built afresh.
+    const auto picture = [&](const char* name, std::uint32_t rgb) {
+        writeBytes(dir / name,
+                   makeBmp24(32, 32, [rgb](int x, int) { return x < 16 ? rgb : 0x102030u; }));
+    };
+    const std::string d = u8(dir.path()) + "\\";
+    const std::string head = "[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n";
+    const auto three = [&] {
+        return item("A", "Tools", "", d + "a.bmp") + item("B", "Tools", "", d + "b.bmp") +
+               item("C", "Scripts", "", d + "c.bmp");
+    };
+    picture("a.bmp", 0xC00000u);
+    picture("b.bmp", 0x00C000u);
+    picture("c.bmp", 0x0000C0u);
+    picture("d.bmp", 0xC0C000u);
+    writeCatalogue(head + three());
+    build();
+    ASSERT_FALSE(presenter.state().lastBuildFailed);
+
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool sameImageLists; // the image list handles stay
+    };
+    const Step steps[] = {
+        {"refresh", [] {}, true},
+        {"one picture changed", [&] { picture("b.bmp", 0xC000C0u); }, true},
+        {"an item added at the end",
+         [&] { writeCatalogue(head + three() + item("D", "Tools", "", d + "d.bmp")); }, true},
+        {"an item gone from the middle",
+         [&] {
+             writeCatalogue(head + item("A", "Tools", "", d + "a.bmp") +
+                            item("C", "Scripts", "", d + "c.bmp") +
+                            item("D", "Tools", "", d + "d.bmp"));
+         },
+         true},
+        {"the small pictures' size changed",
+         [&] {
+             writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=24\nHeight=24\n" +
+                            three());
+         },
+         false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        HIMAGELIST largeBefore = view.largeImages();
+        HIMAGELIST smallBefore = view.smallImages();
+        step.change();
+        ASSERT_TRUE(presenter.Form_Construct()) << presenter.state().lastBuildError.number;
+        view.render();
+        EXPECT_EQ(view.largeImages() == largeBefore && view.smallImages() == smallBefore,
+                  step.sameImageLists);
+
+        frmVelora freshPresenter{desk};
+        win::MenuView fresh{freshPresenter};
+        ASSERT_TRUE(fresh.create());
+        // Built twice before its first render: transparent parts of pictures show the
+        // scratch colour of the build before, and the first render makes everything anew.
+        freshPresenter.Form_Load();
+        ASSERT_TRUE(freshPresenter.Form_Construct());
+        fresh.render();
+        for (std::size_t k = 0; k < 4; ++k) {
+            std::vector<Row> rows = rowsOf(k);
+            const auto n =
+                static_cast<int>(SendMessageW(fresh.listView(k), LVM_GETITEMCOUNT, 0, 0));
+            ASSERT_EQ(static_cast<int>(rows.size()), n) << "list " << k;
+            for (int i = 0; i < n; ++i) {
+                LVITEMW it{};
+                it.mask = LVIF_IMAGE | LVIF_PARAM;
+                it.iItem = i;
+                SendMessageW(fresh.listView(k), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+                EXPECT_EQ(rows[static_cast<std::size_t>(i)].key, fresh.entryKey(k, it.lParam));
+                EXPECT_EQ(rows[static_cast<std::size_t>(i)].picture, it.iImage + 1);
+            }
+        }
+        for (auto [mine, theirs] : {std::pair{view.largeImages(), fresh.largeImages()},
+                                    std::pair{view.smallImages(), fresh.smallImages()}}) {
+            ASSERT_EQ(ImageList_GetImageCount(mine), ImageList_GetImageCount(theirs));
+            for (int i = 0; i < ImageList_GetImageCount(mine); ++i) {
+                EXPECT_EQ(imagePixels(mine, i), imagePixels(theirs, i)) << "image " << i;
+            }
+        }
+    }
 }
 
 TEST_F(MenuViewTest, WindowStandsOnTheTaskbarAtTheBottomLeft) {
