@@ -483,9 +483,15 @@ void MenuView::renderList(std::size_t k) {
         return;
     }
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    shown.clear();
-    for (std::size_t i = 0; i < state.entries.size(); ++i) {
+    // Entries added at the end (a drop) are appended to the items there; anything else
+    // fills the list again.
+    const bool appended = !imagesReplaced_ && shown.size() < state.entries.size() &&
+                          std::equal(shown.begin(), shown.end(), state.entries.begin());
+    if (!appended) {
+        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        shown.clear();
+    }
+    for (std::size_t i = shown.size(); i < state.entries.size(); ++i) {
         const ListEntry& e = state.entries[i];
         std::wstring text = widen(e.text);
         LVITEMW item{};
