@@ -168,8 +168,15 @@ class MenuView final : public Window {
     void listPressed(std::size_t k, UINT msg, WPARAM wParam, LPARAM lParam);
     void listDropped(std::size_t k, const std::vector<std::string>& paths);
     HBRUSH brush(COLORREF colour);
-    static LRESULT CALLBACK listSubclass(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR self) noexcept;
+    static LRESULT CALLBACK listProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    void unhookList(HWND list) noexcept;
+    // What the lists' procedure needs: each list's user data points at its entry.
+    struct ListHook {
+        MenuView* view = nullptr;
+        std::size_t k = 0;
+        WNDPROC original = nullptr;
+    };
+    std::array<ListHook, catalogue::kGroupCount> listHooks_{};
 
     Win32ShellExecutor shell_;
     bool oleInitialized_ = false;

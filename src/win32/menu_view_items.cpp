@@ -29,8 +29,15 @@ std::wstring windowText(HWND hwnd) {
 
 bool MenuView::createItemControls() {
     presenter_.setShell(&shell_, reinterpret_cast<OwnerHandle>(hwnd()));
+    // The lists' own procedure is swapped for ours, which knows its list from the window's
+    // user data. (The platform's subclass helpers keep their state in a window property,
+    // and under Wine every property read is a request to the window server: several per
+    // message, thousands when a list is filled.)
     for (std::size_t k = 0; k < lists_.size(); ++k) {
-        SetWindowSubclass(lists_[k], listSubclass, k, reinterpret_cast<DWORD_PTR>(this));
+        listHooks_[k] = ListHook{this, k, nullptr};
+        SetWindowLongPtrW(lists_[k], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&listHooks_[k]));
+        listHooks_[k].original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            lists_[k], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuView::listProc)));
     }
 
     pbMenu_.setHook([this](UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
@@ -96,14 +103,29 @@ void MenuView::releaseItemControls() noexcept {
     }
     for (std::size_t k = 0; k < lists_.size(); ++k) {
         if (lists_[k] != nullptr && IsWindow(lists_[k])) {
-            RemoveWindowSubclass(lists_[k], listSubclass, k);
+            unhookList(lists_[k]);
         }
     }
 }
 
-LRESULT CALLBACK MenuView::listSubclass(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR id, DWORD_PTR self) noexcept {
-    auto* view = reinterpret_cast<MenuView*>(self);
+void MenuView::unhookList(HWND list) noexcept {
+    auto* hook = reinterpret_cast<ListHook*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (hook == nullptr || hook->original == nullptr) {
+        return;
+    }
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hook->original));
+    SetWindowLongPtrW(list, GWLP_USERDATA, 0);
+    hook->original = nullptr;
+}
+
+LRESULT CALLBACK MenuView::listProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* hook = reinterpret_cast<ListHook*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (hook == nullptr || hook->original == nullptr) {
+        return DefWindowProcW(list, msg, wParam, lParam);
+    }
+    MenuView* view = hook->view;
+    const std::size_t id = hook->k;
+    const WNDPROC original = hook->original;
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -122,12 +144,12 @@ LRESULT CALLBACK MenuView::listSubclass(HWND list, UINT msg, WPARAM wParam, LPAR
         return 0;
     }
     case WM_NCDESTROY:
-        RemoveWindowSubclass(list, listSubclass, id);
+        view->unhookList(list);
         break;
     default:
         break;
     }
-    return DefSubclassProc(list, msg, wParam, lParam);
+    return CallWindowProcW(original, list, msg, wParam, lParam);
 }
 
 void MenuView::listPressed(std::size_t k, UINT msg, WPARAM wParam, LPARAM lParam) {
