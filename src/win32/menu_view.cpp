@@ -428,15 +428,16 @@ void MenuView::renderImageLists() {
     }
     renderedAttached_.fill(false);
     imagesReplaced_ = true;
-    const auto build = [](const ImageList& src) {
+    // Whether every picture went in; a picture the platform refused becomes a blank one
+    // rather than shifting every later number, and is tried again at the next build.
+    const auto build = [](const ImageList& src, bool& complete) {
         const int w = std::max(1, src.imageWidth);
         const int h = std::max(1, src.imageHeight);
         UniqueImageList il(ImageList_Create(w, h, ILC_COLOR32, std::max(1, src.count()), 16));
-        if (!il || appendImages(il.get(), src, 0)) {
+        complete = il && appendImages(il.get(), src, 0);
+        if (!il || complete) {
             return il;
         }
-        // One at a time, whatever the platform refused: a picture that cannot be made
-        // becomes a blank one rather than shifting every later number.
         ImageList_RemoveAll(il.get());
         for (std::size_t i = 0; i < static_cast<std::size_t>(src.count()); ++i) {
             UniqueBitmap dib = toDibSection(src.image(i), w, h);
@@ -447,10 +448,16 @@ void MenuView::renderImageLists() {
         }
         return il;
     };
-    large_ = build(large);
-    small_ = build(small);
+    bool largeComplete = false;
+    bool smallComplete = false;
+    large_ = build(large, largeComplete);
+    small_ = build(small, smallComplete);
     remember(large, shownLarge_);
     remember(small, shownSmall_);
+    if (!largeComplete || !smallComplete) {
+        shownLarge_.count = 0;
+        shownSmall_.count = 0;
+    }
 }
 
 void MenuView::renderList(std::size_t k) {
