@@ -15,10 +15,9 @@ namespace {
 constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
 constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
 
-// A bitmap as a 32-bit top-down DIB section of exactly `w` by `h` pixels. Pixels outside
-// the source stay transparent. Colours are premultiplied by their alpha, which is what the
-// image lists (and AlphaBlend) expect of a 32-bit picture.
-UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
+// A 32-bit top-down DIB section of `w` by `h` pixels and its bits; none when the platform
+// refuses.
+UniqueBitmap newDib32(int w, int h, std::uint32_t*& bits) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = w;
@@ -26,48 +25,55 @@ UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    void* raw = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &raw, nullptr, 0));
+    bits = static_cast<std::uint32_t*>(raw);
     if (!dib || bits == nullptr) {
         return {};
     }
-    auto* dst = static_cast<std::uint32_t*>(bits);
+    return dib;
+}
+
+// Colours premultiplied by their alpha, which is what the image lists (and AlphaBlend)
+// expect of a 32-bit picture.
+std::uint32_t premultiplied(Pixel p) noexcept {
+    const std::uint32_t a = p >> 24;
+    const auto mul = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
+    return (a << 24) | (mul((p >> 16) & 0xFF) << 16) | (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+}
+
+// A bitmap as a DIB section of exactly `w` by `h` pixels, premultiplied. Pixels outside the
+// source stay transparent.
+UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
+    std::uint32_t* dst = nullptr;
+    UniqueBitmap dib = newDib32(w, h, dst);
+    if (!dib) {
+        return {};
+    }
     std::fill(dst, dst + static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0u);
     const int cw = std::min(w, src.width);
     const int ch = std::min(h, src.height);
     for (int y = 0; y < ch; ++y) {
         for (int x = 0; x < cw; ++x) {
-            const Pixel p = src.at(x, y);
-            const std::uint32_t a = p >> 24;
-            const auto mul = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
             dst[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
-                static_cast<std::size_t>(x)] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) |
-                                               (mul((p >> 8) & 0xFF) << 8) | mul(p & 0xFF);
+                static_cast<std::size_t>(x)] = premultiplied(src.at(x, y));
         }
     }
     GdiFlush();
     return dib;
 }
 
-// Images first .. first + n - 1 of an image list side by side in one DIB section, premultiplied
-// as toDibSection does: one ImageList_Add takes them all, where the platform's cost per call
+// Images first .. first + n - 1 of an image list side by side in one DIB section,
+// premultiplied: one ImageList_Add takes them all, where the platform's cost per call
 // (several requests to the window server under Wine) would otherwise be paid per image.
 UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
     const int w = src.imageWidth;
     const int h = src.imageHeight;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w * static_cast<int>(n);
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib || bits == nullptr) {
+    std::uint32_t* dst = nullptr;
+    UniqueBitmap dib = newDib32(w * static_cast<int>(n), h, dst);
+    if (!dib) {
         return {};
     }
-    auto* dst = static_cast<std::uint32_t*>(bits);
     const std::size_t stride = static_cast<std::size_t>(w) * n;
     for (std::size_t k = 0; k < n; ++k) {
         const Pixel* image = src.imageData(first + k);
@@ -76,11 +82,7 @@ UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
             std::uint32_t* to =
                 dst + static_cast<std::size_t>(y) * stride + k * static_cast<std::size_t>(w);
             for (int x = 0; x < w; ++x) {
-                const Pixel p = from[x];
-                const std::uint32_t a = p >> 24;
-                const auto mul = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
-                to[x] = (a << 24) | (mul((p >> 16) & 0xFF) << 16) | (mul((p >> 8) & 0xFF) << 8) |
-                        mul(p & 0xFF);
+                to[x] = premultiplied(from[x]);
             }
         }
     }

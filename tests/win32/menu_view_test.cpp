@@ -100,8 +100,8 @@ bool reddish(std::uint32_t c) {
     return r8(c) > 180 && g8(c) < 90 && b8(c) < 90;
 }
 
-// Number of different colours image `i` of `il` shows when drawn on magenta.
-std::size_t coloursOfImage(HIMAGELIST il, int i) {
+// Every point of image `i` of `il`, drawn on magenta.
+std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
     int w = 0;
     int h = 0;
     ImageList_GetIconSize(il, &w, &h);
@@ -122,8 +122,13 @@ std::size_t coloursOfImage(HIMAGELIST il, int i) {
         ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
     }
     GdiFlush();
-    std::set<std::uint32_t> colours(p, p + w * h);
-    return colours.size();
+    return std::vector<std::uint32_t>(p, p + w * h);
+}
+
+// Number of different colours image `i` of `il` shows when drawn on magenta.
+std::size_t coloursOfImage(HIMAGELIST il, int i) {
+    const std::vector<std::uint32_t> pixels = imagePixels(il, i);
+    return std::set<std::uint32_t>(pixels.begin(), pixels.end()).size();
 }
 
 Bytes head(Bytes b, std::size_t n) {
@@ -286,31 +291,6 @@ TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
     EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 3", "Gone", 1, true}}));
     EXPECT_EQ(ImageList_GetImageCount(view.largeImages()), 6);
     EXPECT_EQ(ImageList_GetImageCount(view.smallImages()), 6);
-}
-
-// Every point of image `i` of `il`, drawn on magenta.
-std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
-    int w = 0;
-    int h = 0;
-    ImageList_GetIconSize(il, &w, &h);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    win::UniqueDC dc(CreateCompatibleDC(nullptr));
-    void* bits = nullptr;
-    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    auto* p = static_cast<std::uint32_t*>(bits);
-    std::fill(p, p + w * h, 0x00FF00FFu);
-    {
-        win::SelectGuard sel(dc.get(), dib.get());
-        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
-    }
-    GdiFlush();
-    return std::vector<std::uint32_t>(p, p + w * h);
 }
 
 TEST_F(MenuViewTest, RebuildsGiveTheControlsAFreshWindowWouldHave) {
