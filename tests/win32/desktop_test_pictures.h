@@ -18,6 +18,12 @@
 namespace kesk::test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// A path as the program's UTF-8 text.
+inline std::string u8(const std::filesystem::path& p) {
+    const auto s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
 // A pixel colour for the makers below: 0xRRGGBB.
 using RgbAt = std::function<std::uint32_t(int x, int y)>;
 

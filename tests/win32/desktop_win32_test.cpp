@@ -17,11 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string u8(const fs::path& p) {
-    const auto s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 int red(Pixel p) {
     return static_cast<int>((p >> 16) & 0xFF);
 }

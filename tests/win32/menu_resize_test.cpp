@@ -19,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string u8(const fs::path& p) {
-    const auto s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 // Runs this thread's messages until `done` or `ms` have passed; whether `done` came true.
 template <class P> bool pumpUntil(P done, DWORD ms) {
     const ULONGLONG end = GetTickCount64() + ms;

@@ -27,11 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string u8(const fs::path& p) {
-    const auto s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 fs::path moduleDirectory() {
     wchar_t buf[4096];
     const DWORD n = GetModuleFileNameW(nullptr, buf, 4096);

@@ -20,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string u8(const fs::path& p) {
-    const auto s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 // The test skin: its background bitmap is a gradient whose pixel (x, y) is RGB(x, y, 0x5A)
 // (low bytes), so every painted point tells where it came from.
 constexpr int kSkinWidth = 300;
