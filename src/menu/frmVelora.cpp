@@ -90,6 +90,7 @@ frmVelora::frmVelora(Desktop& desktop) : desktop_(desktop) {
     s_.pbMenu.visible = false;
     s_.pbMenu.backColour = 0x00808080;
     s_.lblMenuHeadline = label(0, 0, 2775, 255, "", 9.75, true);
+    s_.lblMenuHeadline.singleLine = true;
     const std::array<const char*, 4> menuCaptions = {"Edit", "Remove", "Refresh all", "Close menu"};
     for (std::size_t k = 0; k < s_.lblMenu.size(); ++k) {
         s_.lblMenu[k] = label(120, 360 + 300 * static_cast<std::int32_t>(k), 1635, 255,

@@ -65,6 +65,9 @@ struct ControlState {
     std::string caption;
     double fontSize = 8.25; // points
     bool bold = false;
+    // A label whose text runs on one line and is cut at the edge of what holds it, instead of
+    // wrapping into lines below its height, where they would be lost.
+    bool singleLine = false;
 };
 
 struct ListEntry {

@@ -1,6 +1,7 @@
 #include "win32/menu_view.h"
 
 #include "support/errors.h"
+#include "win32/fonts.h"
 #include "win32/wtext.h"
 
 #include <commctrl.h>
@@ -295,18 +296,12 @@ HFONT MenuView::font(double points, bool bold) {
     const int height = -static_cast<int>(std::lround(points * dpi / 72.0));
     auto& slot = fonts_[{height, bold}];
     if (!slot) {
-        NONCLIENTMETRICSW ncm{};
-        ncm.cbSize = sizeof ncm;
         LOGFONTW lf{};
-        if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi) != 0) {
-            lf = ncm.lfMessageFont;
-        } else {
-            lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
-        }
+        lstrcpynW(lf.lfFaceName, labelFaceName().c_str(), LF_FACESIZE);
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfQuality = CLEARTYPE_QUALITY;
         lf.lfHeight = height;
-        lf.lfWidth = 0;
         lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = FALSE;
         slot.reset(CreateFontIndirectW(&lf));
     }
     return slot.get();
@@ -573,8 +568,8 @@ void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int ori
     SelectGuard sel(dc, font(label.fontSize, label.bold));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, toColorRef(label.foreColour));
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-              DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    const UINT layout = label.singleLine ? DT_SINGLELINE : DT_WORDBREAK | DT_EDITCONTROL;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, layout | DT_NOPREFIX);
 }
 
 void MenuView::paintWindow(HDC dc, const RECT& area) {

@@ -338,6 +338,25 @@ TEST_F(MenuUseView, RightClickOpensThePanelAtThePressAndRemoveDeletesTheSection)
     EXPECT_EQ(text(0, 0), "Dump");
 }
 
+TEST_F(MenuUseView, PanelHeadlineIsOneLineCutAtThePanelsEdge) {
+    // A short word and one too long for the headline's width: wrapped, the long word would go to
+    // a second line below the headline's height and only "Go" would show.
+    std::string catalogue = standard();
+    const std::string from = "[Notes]\nName=Notes";
+    catalogue.replace(catalogue.find(from), from.size(),
+                      "[Notes]\nName=Go Averyveryverylongwordthatnopanelcouldhold");
+    open(catalogue);
+    clickEntry(0, 1, WM_RBUTTONDOWN, WM_RBUTTONUP);
+    ASSERT_TRUE(IsWindowVisible(view.panelMenu()));
+    RECT panel{};
+    GetClientRect(view.panelMenu(), &panel);
+    // From a third of the panel's width to its edge, within the headline's own height (255
+    // twips): below it the panel's picture shows.
+    const RECT band{panel.right / 3, 0, panel.right, 255 * 96 / 1440};
+    EXPECT_GT(coloursIn(view.panelMenu(), band).size(), 1u)
+        << "the headline's right part is bare: the name wrapped";
+}
+
 TEST_F(MenuUseView, EditorShowsTheItemAndColoursFieldsAsTextIsTyped) {
     open(standard());
     clickEntry(0, 0, WM_RBUTTONDOWN, WM_RBUTTONUP);
