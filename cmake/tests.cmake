@@ -101,3 +101,22 @@ else()
     kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600)
   endif()
 endif()
+
+# --- The system's ANSI code page: the Windows-side tests under other locales ---------------
+# Wine takes its ANSI code page from LC_ALL. Each run checks that it got the code page it
+# names, then reads, shows, starts and writes a catalogue in that code page's script.
+if(WIN32 AND KESK_WIN32_TEST_SOURCES)
+  foreach(entry "1251:ru_RU.UTF-8" "1253:el_GR.UTF-8" "932:ja_JP.UTF-8")
+    string(REPLACE ":" ";" parts "${entry}")
+    list(GET parts 0 acp)
+    list(GET parts 1 locale)
+    set(name wine.codepage_${acp})
+    add_test(NAME ${name}
+             COMMAND ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} --desktop 1024x768 --timeout 300
+                     --env LC_ALL=${locale} --env KESK_EXPECTED_ACP=${acp}
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${name}.xml
+                     -- $<TARGET_FILE:win32_tests> --gtest_filter=SystemCodePage.*:Scripts/ScriptCatalogue.*)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+                         LABELS "wine;codepage")
+  endforeach()
+endif()

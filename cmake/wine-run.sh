@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under Wine and reports its real result.
 #
-#   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE] -- PROGRAM [ARGS...]
+#   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE]
+#               [--env NAME=VALUE]... -- PROGRAM [ARGS...]
 #
 # - DIR is this build tree's own Wine prefix, made on first use (about 8 s).
 # - Without $DISPLAY an Xvfb server is started on a free display and stopped afterwards.
 # - --desktop runs the program inside `wine explorer /desktop=...`, the only way to get a real
 #   taskbar under Wine. explorer does not hand back the program's exit code, so with
 #   --gtest-xml the verdict comes from GoogleTest's XML report instead.
+# - --env sets a variable for the program alone (not for the prefix's creation): LC_ALL, for
+#   one, gives Wine its system code page (ru_RU.UTF-8 1251, el_GR.UTF-8 1253, ja_JP.UTF-8 932)
+#   even where the system has no such locale, and whatever the prefix was made under.
 # - Only this prefix's wineserver is stopped afterwards.
 set -u
 
 prefix="" desktop="" limit=300 xml=""
+envs=()
 while [ $# -gt 0 ]; do
   case "$1" in
+    --env)
+      case "$2" in
+        [A-Za-z_]*=*) envs+=("$2"); shift 2 ;;
+        *) echo "wine-run: --env wants NAME=VALUE, not $2" >&2; exit 2 ;;
+      esac ;;
     --prefix) prefix=$2; shift 2 ;;
     --desktop) desktop=$2; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
@@ -68,9 +78,9 @@ if [ -n "$desktop" ]; then
   # Wine's explorer gives a virtual desktop a taskbar only when it is named "shell" (or when
   # the registry enables the shell for that name); each build tree has its own prefix and
   # its runs are serialised, so the fixed name is never shared.
-  timeout -k 10 "$limit" wine explorer "/desktop=shell,$desktop" "$program" "${args[@]}"
+  timeout -k 10 "$limit" env "${envs[@]}" wine explorer "/desktop=shell,$desktop" "$program" "${args[@]}"
 else
-  timeout -k 10 "$limit" wine "$program" "${args[@]}"
+  timeout -k 10 "$limit" env "${envs[@]}" wine "$program" "${args[@]}"
 fi
 rc=$?
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then

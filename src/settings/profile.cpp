@@ -111,7 +111,8 @@ Profile::Line Profile::makeLine(std::string text, Eol eol) {
 
 Profile Profile::parse(std::string_view bytes) {
     Profile p;
-    DecodedText d = decode(bytes);
+    p.codePage_ = &ansiCodePage();
+    DecodedText d = decode(bytes, *p.codePage_);
     p.encoding_ = d.encoding;
     p.tail_ = std::move(d.tail);
     const std::string_view text = d.text;
@@ -165,7 +166,7 @@ std::string Profile::serialize() const {
         text += eolText(l.eol);
     }
     Encoding enc = encoding_;
-    return encode(enc, text, tail_);
+    return encode(enc, text, tail_, codePage());
 }
 
 const Profile::Section* Profile::findSection(std::string_view sect) const {

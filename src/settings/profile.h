@@ -69,6 +69,10 @@ class Profile {
     std::string serialize() const;
 
     Encoding encoding() const noexcept { return encoding_; }
+    // The code page the file was read with; its writes use the same.
+    const CodePage& codePage() const noexcept {
+        return codePage_ != nullptr ? *codePage_ : ansiCodePage();
+    }
     const std::vector<Line>& lines() const noexcept { return lines_; }
 
     // Reads (internal form). Section and key arguments are trimmed of blanks.
@@ -106,6 +110,7 @@ class Profile {
     void appendSection(std::string_view sect, const std::vector<std::string>& body);
 
     Encoding encoding_ = Encoding::Ansi;
+    const CodePage* codePage_ = nullptr; // nullptr: a new file, in the code page of its write
     std::string tail_;
     std::vector<Line> lines_;
     std::vector<Section> sections_;

@@ -104,6 +104,10 @@ FileView loadChecked(const std::string& path) {
         // A directory or an unreachable entry reads as nothing, exactly like a missing file.
         return {};
     }
+    if (it != cache.end() && &it->profile->codePage() != &ansiCodePage()) {
+        cache.erase(it); // read with a code page that is no longer the system's
+        it = cache.end();
+    }
     if (it != cache.end() && it->stamp == *st && it->settled) {
         cache.splice(cache.begin(), cache, it);
         return {FileState::Present, it->profile};

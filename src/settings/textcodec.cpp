@@ -1,6 +1,7 @@
 #include "settings/textcodec.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -203,14 +204,50 @@ char32_t foldChar(char32_t c) noexcept {
         }
         return (c % 2 == 0) ? c + 1 : c;
     }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) {
-        return c + 32;
+    if (c == 0x1A0 || c == 0x1AF) {
+        return c + 1; // the two Vietnamese horned letters
     }
-    if (c >= 0x410 && c <= 0x42F) {
-        return c + 32;
+    if (c >= 0x386 && c <= 0x3AB) {
+        // Greek, with the accented capitals of its code page; the platform
+        // compares upper cases, and the final sigma's is sigma's.
+        if (c == 0x386) {
+            return 0x3AC;
+        }
+        if (c >= 0x388 && c <= 0x38A) {
+            return c + 37;
+        }
+        if (c == 0x38C) {
+            return 0x3CC;
+        }
+        if (c == 0x38E || c == 0x38F) {
+            return c + 63;
+        }
+        return (c >= 0x391 && c != 0x3A2) ? c + 32 : c;
     }
-    if (c >= 0x400 && c <= 0x40F) {
-        return c + 80;
+    if (c == 0x3C2) {
+        return 0x3C3;
+    }
+    if (c >= 0x400 && c <= 0x52F) {
+        if (c <= 0x40F) {
+            return c + 80;
+        }
+        if (c <= 0x42F) {
+            return c + 32;
+        }
+        // Extended Cyrillic (Ukrainian ghe, the letters of the other Cyrillic
+        // alphabets): capital and small alternate.
+        const bool evenPairs =
+            (c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F);
+        if (evenPairs) {
+            return (c % 2 == 0) ? c + 1 : c;
+        }
+        if (c >= 0x4C1 && c <= 0x4CE) {
+            return (c % 2 == 1) ? c + 1 : c;
+        }
+        return c == 0x4C0 ? 0x4CF : c;
+    }
+    if (c >= 0xFF21 && c <= 0xFF3A) {
+        return c + 32; // full-width Latin capitals
     }
     return c;
 }
@@ -251,23 +288,121 @@ bool isValidUtf8(std::string_view bytes) noexcept {
     return true;
 }
 
-std::string decodeAnsi(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80) {
-            out.push_back(ch);
-        } else if (b < 0xA0) {
-            appendUtf8(out, kCp1252High[b - 0x80]);
-        } else {
-            appendUtf8(out, b);
+CodePage::CodePage(unsigned number, const std::vector<unsigned char>& leadBytes,
+                   const std::vector<Mapping>& mappings)
+    : number_(number) {
+    single_.fill(kNone);
+    for (unsigned b = 0; b < 0x80; ++b) {
+        single_[b] = b;
+    }
+    std::uint8_t slots = 0;
+    for (const unsigned char lead : leadBytes) {
+        if (lead >= 0x80 && leadSlot_[lead] == 0) {
+            leadSlot_[lead] = ++slots;
         }
     }
-    return out;
+    pairs_.assign(static_cast<std::size_t>(slots) * 256, 0);
+    bytesOf_.reserve(mappings.size());
+    for (const Mapping& m : mappings) {
+        const bool scalar = m.ch >= 0x80 && m.ch < 0x110000 && (m.ch < 0xD800 || m.ch > 0xDFFF);
+        if (!scalar || bytesOf_.count(m.ch) != 0) {
+            continue;
+        }
+        const auto hi = static_cast<unsigned char>(m.bytes >> 8);
+        const auto lo = static_cast<unsigned char>(m.bytes & 0xFF);
+        if (hi == 0) {
+            if (lo < 0x80 || leadSlot_[lo] != 0 || single_[lo] != kNone) {
+                continue;
+            }
+            single_[lo] = m.ch;
+        } else {
+            // Pairs are kept in 16 bits: the East Asian code pages map none beyond the BMP.
+            if (leadSlot_[hi] == 0 || m.ch > 0xFFFF) {
+                continue;
+            }
+            char16_t& slot = pairs_[(leadSlot_[hi] - 1u) * 256u + lo];
+            if (slot != 0) {
+                continue;
+            }
+            slot = static_cast<char16_t>(m.ch);
+        }
+        bytesOf_.emplace(m.ch, m.bytes);
+    }
 }
 
-std::optional<std::string> encodeAnsi(std::string_view text) {
+CodePage::CodePage(Utf8Mode) : number_(65001), utf8_(true) {
+    single_.fill(kNone);
+    for (unsigned b = 0; b < 0x80; ++b) {
+        single_[b] = b;
+    }
+}
+
+const CodePage& CodePage::windows1252() {
+    static const CodePage page = [] {
+        std::vector<Mapping> m;
+        for (unsigned b = 0x80; b < 0x100; ++b) {
+            const char32_t ch = b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char32_t>(b);
+            m.push_back(Mapping{static_cast<std::uint16_t>(b), ch});
+        }
+        return CodePage(1252, {}, m);
+    }();
+    return page;
+}
+
+const CodePage& CodePage::utf8() {
+    static const CodePage page{Utf8Mode{}};
+    return page;
+}
+
+std::optional<char32_t> CodePage::single(unsigned char b) const noexcept {
+    if (utf8_ && b >= 0x80) {
+        return std::nullopt;
+    }
+    return single_[b] == kNone ? std::nullopt : std::optional<char32_t>(single_[b]);
+}
+
+std::optional<char32_t> CodePage::pair(unsigned char lead, unsigned char trail) const noexcept {
+    if (leadSlot_[lead] == 0) {
+        return std::nullopt;
+    }
+    const char16_t ch = pairs_[(leadSlot_[lead] - 1u) * 256u + trail];
+    return ch == 0 ? std::nullopt : std::optional<char32_t>(ch);
+}
+
+void CodePage::decode(std::string_view bytes, std::string& out) const {
+    if (utf8_) {
+        out += decodeUtf8Keeping(bytes);
+        return;
+    }
+    out.reserve(out.size() + bytes.size() + bytes.size() / 4);
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        if (leadSlot_[b] != 0) {
+            // A lead byte without a defined pair (no trail, a trail that is not
+            // one, a pair the code page leaves open) stays a raw byte, and the
+            // byte after it is read on its own.
+            if (i + 1 < n) {
+                const auto trail = static_cast<unsigned char>(bytes[i + 1]);
+                const char16_t ch = pairs_[(leadSlot_[b] - 1u) * 256u + trail];
+                if (ch != 0) {
+                    appendUtf8(out, ch);
+                    ++i;
+                    continue;
+                }
+            }
+            appendUtf8(out, kRawByteBase + b);
+            continue;
+        }
+        appendUtf8(out, single_[b] == kNone ? kRawByteBase + b : single_[b]);
+    }
+}
+
+std::optional<std::string> CodePage::encode(std::string_view text) const {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -283,31 +418,39 @@ std::optional<std::string> encodeAnsi(std::string_view text) {
             return std::nullopt;
         }
         const char32_t cp = codePointAt(text, i, len);
-        i += len;
-        if (cp >= 0xA0 && cp <= 0xFF) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
         if (cp >= kRawByteBase + 0x80 && cp <= kRawByteBase + 0xFF) {
             out.push_back(static_cast<char>(cp - kRawByteBase));
-            continue;
-        }
-        bool found = false;
-        for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
-            if (kCp1252High[k] == cp) {
-                out.push_back(static_cast<char>(0x80 + k));
-                found = true;
-                break;
+        } else if (utf8_ && (cp < 0xD800 || cp > 0xDFFF)) {
+            out.append(text.substr(i, len));
+        } else {
+            const auto it = bytesOf_.find(cp);
+            if (it == bytesOf_.end()) {
+                return std::nullopt;
             }
+            if (it->second > 0xFF) {
+                out.push_back(static_cast<char>(it->second >> 8));
+            }
+            out.push_back(static_cast<char>(it->second & 0xFF));
         }
-        if (!found) {
-            return std::nullopt;
-        }
+        i += len;
     }
     return out;
 }
 
-DecodedText decode(std::string_view bytes) {
+namespace {
+std::atomic<const CodePage*> installedPage{nullptr};
+} // namespace
+
+const CodePage& ansiCodePage() noexcept {
+    const CodePage* page = installedPage.load(std::memory_order_acquire);
+    return page != nullptr ? *page : CodePage::windows1252();
+}
+
+void setAnsiCodePage(const CodePage* page) noexcept {
+    installedPage.store(page, std::memory_order_release);
+}
+
+DecodedText decode(std::string_view bytes, const CodePage& page) {
     DecodedText d;
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
         d.encoding = Encoding::Utf16LE;
@@ -331,22 +474,37 @@ DecodedText decode(std::string_view bytes) {
         return d;
     }
     d.encoding = Encoding::Ansi;
-    d.text = ascii ? std::string(bytes) : decodeAnsi(bytes);
+    if (ascii) {
+        d.text = std::string(bytes);
+    } else {
+        page.decode(bytes, d.text);
+    }
     return d;
 }
 
-std::string encode(Encoding& encoding, std::string_view text, std::string_view tail) {
+std::string encode(Encoding& encoding, std::string_view text, std::string_view tail,
+                   const CodePage& page) {
     std::string out;
     switch (encoding) {
     case Encoding::Ansi:
-        // An ANSI file whose bytes now happen to be valid UTF-8 would be read
-        // back as UTF-8, with other text: it too becomes UTF-8 with BOM.
-        if (auto ansi = encodeAnsi(text); ansi && (isAscii(*ansi) || !isValidUtf8(*ansi))) {
+        // Bytes that would read back as other text (valid UTF-8 now that the
+        // byte that made them invalid is gone; a kept lead byte that would
+        // pair with what now follows it) make the file UTF-8 with BOM too.
+        if (auto ansi = page.encode(text);
+            ansi && (isAscii(*ansi) || decode(*ansi, page).text == text)) {
             out = std::move(*ansi);
             break;
         }
-        encoding = Encoding::Utf8Bom;
-        out = "\xEF\xBB\xBF" + encodeUtf8(text);
+        out = encodeUtf8(text);
+        if (decodeUtf8Keeping(out) == text) {
+            encoding = Encoding::Utf8Bom;
+            out.insert(0, "\xEF\xBB\xBF");
+            break;
+        }
+        // Kept raw bytes side by side that UTF-8 would join into a character:
+        // UTF-16 keeps each of them apart, as an unpaired surrogate.
+        encoding = Encoding::Utf16LE;
+        out = "\xFF\xFE" + encodeUtf16(text);
         break;
     case Encoding::Utf8:
         out = encodeUtf8(text);

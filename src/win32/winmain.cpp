@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "support/mdCompDateUpdate.h"
+#include "win32/codepage_win32.h"
 #include "win32/desktop_win32.h"
 #include "win32/main_window.h"
 #include "win32/menu_port.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    kesk::win::installSystemCodePage(); // files without a byte order mark are in it
 
     kesk::win::Win32Desktop desktop;
     kesk::win::MenuPort menu(desktop);

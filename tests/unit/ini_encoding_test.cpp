@@ -118,14 +118,17 @@ TEST(Encodings, AnsiFileThatWouldReadAsUtf8BecomesUtf8WithBom) {
 }
 
 TEST(Codec, Windows1252IsReversibleForEveryByte) {
+    const kesk::ini::CodePage& page = kesk::ini::CodePage::windows1252();
     std::string all;
     for (int b = 0; b < 256; ++b) {
         all.push_back(static_cast<char>(b));
     }
-    const std::string text = kesk::ini::decodeAnsi(all);
+    std::string text;
+    page.decode(all, text);
     EXPECT_TRUE(kesk::ini::isValidUtf8(text));
-    EXPECT_EQ(kesk::ini::encodeAnsi(text), all);
-    EXPECT_FALSE(kesk::ini::encodeAnsi("\xE6\x97\xA5").has_value());
+    EXPECT_EQ(page.encode(text), all);
+    EXPECT_FALSE(page.encode("\xE6\x97\xA5").has_value());
+    EXPECT_EQ(&kesk::ini::ansiCodePage(), &page) << "the code page where none was installed";
 }
 
 TEST(Codec, ForCallerAlwaysGivesValidUtf8) {
