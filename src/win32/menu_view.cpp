@@ -298,7 +298,7 @@ HFONT MenuView::font(double points, bool bold) {
         NONCLIENTMETRICSW ncm{};
         ncm.cbSize = sizeof ncm;
         LOGFONTW lf{};
-        if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi) != 0) {
+        if (nonClientMetricsFor(dpi, ncm)) {
             lf = ncm.lfMessageFont;
         } else {
             lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
