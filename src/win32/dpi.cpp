@@ -1,6 +1,7 @@
 #include "win32/dpi.h"
 
 #include "support/conversions.h"
+#include "win32/handles.h"
 
 #include <cmath>
 
@@ -58,14 +59,9 @@ HMODULE shcore() noexcept {
 }
 
 UINT screenDpi() noexcept {
-    UINT dpi = 0;
-    HDC screen = GetDC(nullptr);
-    if (screen != nullptr) {
-        const int d = GetDeviceCaps(screen, LOGPIXELSY);
-        dpi = d > 0 ? static_cast<UINT>(d) : 0;
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi;
+    const WindowDC screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : 0;
 }
 
 UINT systemDpi() noexcept {
