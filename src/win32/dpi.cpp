@@ -47,9 +47,9 @@ template <typename Fn> Fn user32Proc(const char* name) noexcept {
 }
 
 HMODULE shcore() noexcept {
-    // shcore exists from Windows 8.1 on and only in the system folder; never from elsewhere.
-    // Windows 7 without the search-path update refuses the flag and gets nullptr, as it
-    // would for the missing DLL.
+    // shcore exists from Windows 8.1 on, in the system folder only: a copy beside the program
+    // is never loaded. On Windows 7 the load fails (no such DLL, or a loader that does not know
+    // the flag), which is the answer: no shcore.
     static const HMODULE module = [] {
         HMODULE m = GetModuleHandleW(L"shcore.dll");
         return m != nullptr ? m
