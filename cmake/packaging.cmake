@@ -59,9 +59,3 @@ set(CPACK_KESK_NSIS_TARGET ${KESK_NSIS_TARGET})
 set(CPACK_KESK_ICON ${CMAKE_SOURCE_DIR}/resources/KeskVLM.ico)
 
 include(CPack)
-
-# A small console program that finds, drives and measures a running KeskVLM from outside; the
-# package tests and the soak test use it. It is never packaged.
-add_executable(kesk_probe ${CMAKE_SOURCE_DIR}/tests/package/kesk_probe.cpp)
-target_link_libraries(kesk_probe PRIVATE kesk_options user32 psapi)
-target_link_options(kesk_probe PRIVATE -municode)

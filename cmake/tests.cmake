@@ -37,9 +37,7 @@ if(KESK_UNIT_TEST_SOURCES)
   add_executable(unit_tests ${KESK_UNIT_TEST_SOURCES})
   target_link_libraries(unit_tests PRIVATE kesk_core GTest::gtest_main GTest::gmock)
   target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_compile_definitions(unit_tests PRIVATE
-    KESK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
-    KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+  target_compile_definitions(unit_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
   if(NOT WIN32)
     gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit")
   else()
@@ -75,6 +73,12 @@ else()
     target_link_options(${name} PRIVATE -municode)
     list(APPEND KESK_HELPERS ${name})
   endforeach()
+
+  # A small console program that finds, drives and measures a running KeskVLM from outside; the
+  # package tests and the soak test use it. It is never packaged.
+  add_executable(kesk_probe ${CMAKE_SOURCE_DIR}/tests/package/kesk_probe.cpp)
+  target_link_libraries(kesk_probe PRIVATE kesk_options user32 psapi)
+  target_link_options(kesk_probe PRIVATE -municode)
 
   # Windows-side tests: real controls, real shell, real profile functions.
   file(GLOB KESK_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)

@@ -17,8 +17,13 @@ namespace kesk::fileio {
 struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t modified = 0;
-    std::int64_t changed = 0;   // the file system's change time (not the modification time)
-    std::uint64_t identity = 0; // inode (POSIX) or creation time (Windows)
+    // The file system's change time (not the modification time). Where Windows
+    // cannot be asked for it, the creation time stands in, which still differs
+    // when the file was replaced by another.
+    std::int64_t changed = 0;
+    // The inode (POSIX) or the creation time (Windows); 0 where the change
+    // time was not available either.
+    std::uint64_t identity = 0;
     bool readOnly = false;
     bool operator==(const FileStamp&) const = default;
 };

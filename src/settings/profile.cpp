@@ -24,17 +24,36 @@ std::string_view eolText(Profile::Eol eol) noexcept {
     return {};
 }
 
+// The platform trims only spaces from the names a caller passes, while the
+// file's own names lose every blank: a tab at either end of an argument stays
+// part of the name, and such a name matches nothing in the file.
+std::string_view trimSpaces(std::string_view s) noexcept {
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 // Caller text in the form the file will hold it.
 std::string cleanName(std::string_view text) {
-    return std::string(trimBlanks(Profile::flattenLineBreaks(forCaller(text))));
+    return std::string(trimSpaces(Profile::flattenLineBreaks(forCaller(text))));
+}
+
+// A name with a blank at either end would be read back without it, so the
+// next write could not find the line it wrote and would add it again.
+bool edgesSurviveReading(std::string_view name) {
+    return name.empty() || (!isBlank(name.front()) && !isBlank(name.back()));
 }
 
 bool sectionNameWritable(std::string_view sect) {
-    return sect.find(']') == std::string_view::npos;
+    return sect.find(']') == std::string_view::npos && edgesSurviveReading(sect);
 }
 
 bool keyNameWritable(std::string_view key) {
-    return key.find('=') == std::string_view::npos &&
+    return key.find('=') == std::string_view::npos && edgesSurviveReading(key) &&
            (key.empty() || (key.front() != '[' && key.front() != ';'));
 }
 
@@ -170,12 +189,12 @@ std::string Profile::serialize() const {
 }
 
 const Profile::Section* Profile::findSection(std::string_view sect) const {
-    const auto it = firstSection_.find(foldName(trimBlanks(sect)));
+    const auto it = firstSection_.find(foldName(trimSpaces(sect)));
     return it == firstSection_.end() ? nullptr : &sections_[it->second];
 }
 
 std::optional<std::size_t> Profile::findKey(const Section& s, std::string_view key) const {
-    key = trimBlanks(key);
+    key = trimSpaces(key);
     const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
     for (std::size_t i = s.header + 1; i < s.end; ++i) {
         const Line& l = lines_[i];
@@ -206,7 +225,7 @@ std::optional<std::string_view> Profile::readKey(std::string_view sect,
 }
 
 std::optional<std::size_t> Profile::sectionNumber(std::string_view sect) const {
-    const auto it = firstSection_.find(foldName(trimBlanks(sect)));
+    const auto it = firstSection_.find(foldName(trimSpaces(sect)));
     if (it == firstSection_.end()) {
         return std::nullopt;
     }
@@ -285,7 +304,9 @@ bool Profile::writeKey(std::string_view sect, std::string_view key, std::string_
         if (text == l.text) {
             return false;
         }
-        l = makeLine(std::move(text), l.eol);
+        // The platform writes the line anew with its CR LF, also where the
+        // file's last line had no line break.
+        l = makeLine(std::move(text), l.eol == Eol::None ? Eol::CrLf : l.eol);
         return true; // a key line stays a key line: the index still holds
     }
     std::size_t after = sec.header;

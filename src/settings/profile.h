@@ -15,15 +15,18 @@
 //    outer pair of '"' or '\'' is removed from the value when it is read;
 //  - names match without regard to case; the first section of a name and the
 //    first key of a name in it win; lines before the first header belong to
-//    no section.
+//    no section;
+//  - the section and key names a caller passes lose their spaces at either
+//    end, but nothing else: a tab there stays, and such a name finds nothing;
+//  - a rewritten line ends in CR LF, also as the file's last line.
 //
 // Text given to a write must not change the file's structure, so:
 //  - CR LF, CR and LF in section names, key names, values and section lines
 //    become one blank each;
 //  - a name the file could not give back is refused (the write does nothing):
 //    a section name holding ']', a key name holding '=' or starting with '['
-//    or ';'. A section line that would read as a header or that is blank is
-//    left out.
+//    or ';', a name with a tab at either end. A section line that would read
+//    as a header or that is blank is left out.
 
 #include "settings/textcodec.h"
 
@@ -75,7 +78,7 @@ class Profile {
     }
     const std::vector<Line>& lines() const noexcept { return lines_; }
 
-    // Reads (internal form). Section and key arguments are trimmed of blanks.
+    // Reads (internal form). Section and key arguments are trimmed of spaces.
     std::optional<std::string_view> readKey(std::string_view sect, std::string_view key) const;
     // The same read in two steps, for several keys of one section: the
     // section's number (none when there is no such section), then a key in

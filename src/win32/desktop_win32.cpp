@@ -1,5 +1,6 @@
 #include "win32/desktop_win32.h"
 
+#include "win32/dpi.h"
 #include "win32/handles.h"
 #include "win32/wtext.h"
 
@@ -695,7 +696,7 @@ ScreenMetrics Win32Desktop::screen() {
     ScreenMetrics m;
     m.widthPixels = GetSystemMetrics(SM_CXSCREEN);
     m.heightPixels = GetSystemMetrics(SM_CYSCREEN);
-    UINT dpi = GetDpiForSystem();
+    UINT dpi = dpiOf(nullptr);
     if (dpi == 0) {
         dpi = 96;
     }

@@ -5,8 +5,9 @@
 #   tests/package/run.sh BUILD_DIR        (BUILD_DIR: a configured and built mingw-x64 tree;
 #                                          a mingw-x86 tree gets the content checks only)
 #
-# Makes the packages afresh with cpack. Checks: the ZIP holds the program, its
-# resources, README and LICENSE; unpacked, it starts and shows the sample menu; the installer
+# Makes the packages afresh with cpack. Checks: the program of either architecture imports only
+# what Windows 7 SP1 exports (check_imports.sh); the ZIP holds the program, its resources, README
+# and LICENSE; unpacked, it starts and shows the sample menu; the installer
 # runs silently, the installed program starts at log-on, an upgrade over a running copy closes it and
 # keeps the user's catalogue and skin, the uninstaller removes the program and keeps the
 # catalogue unless asked. Prints one PASS or FAIL line per check and "package: N passed,
@@ -49,6 +50,29 @@ setup=$(ls "$build"/packages/KeskVLM-*-win*-setup.exe 2>/dev/null | head -1)
 [ -n "$zip" ] || { fail "zip made"; finish; }
 [ -n "$setup" ] || { fail "installer made"; finish; }
 
+# --- the oldest Windows it runs on --------------------------------------------------------------
+# The shipped program, of either architecture, must load on Windows 7 SP1: every function it
+# imports must be one that Windows 7 SP1 exports. The check is first shown to catch a newer one.
+imports=$(dirname "$0")/check_imports.sh
+newer_import_caught() {
+  local dump out
+  dump=$(printf '%s\n' 'The Import Tables (interpreted .idata section contents)' \
+    $'\tDLL Name: USER32.dll' $'\tvma:  Hint/Ord Member-Name Bound-To' \
+    $'\t1192a0\t  380  GetWindowRect' $'\t1192b0\t  370  GetDpiForWindow')
+  if out=$("$imports" --dump <(printf '%s\n' "$dump") x64); then
+    echo "a Windows 10 import passed: $out"; return 1
+  fi
+  [ "$out" = "imports: not in Windows 7 SP1: user32.dll GetDpiForWindow" ] || { echo "$out"; return 1; }
+}
+check "import check catches a function newer than Windows 7" newer_import_caught
+shipped=$build/package-imports/KeskVLM.exe
+mkdir -p "$(dirname "$shipped")"
+if unzip -p "$zip" "*/KeskVLM.exe" >"$shipped" 2>/dev/null && [ -s "$shipped" ]; then
+  check "program imports only what Windows 7 SP1 exports" "$imports" "$shipped"
+else
+  fail "program imports only what Windows 7 SP1 exports" "no KeskVLM.exe in $zip"
+fi
+
 # 32-bit programs cannot run here: their packages are checked for content only.
 if [[ "$zip" == *-win32.zip ]]; then
   listed() {
@@ -65,7 +89,7 @@ if [[ "$zip" == *-win32.zip ]]; then
   check "win32 installer is a 32-bit program" bash -c 'file "$1" | grep -q "PE32 executable"' _ "$setup"
   finish
 fi
-[ -f "$probe" ] || { fail "probe built" "$probe missing"; finish; }
+[ -f "$probe" ] || { fail "probe built" "$probe missing (the probe is built with KESK_TESTS on)"; finish; }
 
 # --- a display and a fresh prefix whose every program runs on one virtual desktop with a
 # taskbar, so the program, the installer and the probe see the same windows ---------------------

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "\xF0\x9F\x98\x80", utf16(u"[S]\r\nk=\U0001F600\r\n"),
                                  Encoding::Utf16LE},
                     WriteEncCase{"UTF-16 odd last byte stays last", utf16(u"[S]\r\nk=1") + "\x7F",
-                                 "2", utf16(u"[S]\r\nk=2") + "\x7F", Encoding::Utf16LE},
+                                 "2", utf16(u"[S]\r\nk=2\r\n") + "\x7F", Encoding::Utf16LE},
                     WriteEncCase{"invalid caller text becomes U+FFFD", "[S]\r\nk=1\r\n",
                                  "\xEF\xBF\xBD", "\xEF\xBB\xBF[S]\r\nk=\xEF\xBF\xBD\r\n",
                                  Encoding::Utf8Bom}));

@@ -65,6 +65,20 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"arguments trimmed", "[S]\r\nk=v\r\n", "  S  ", " k ", "v"},
                     ReadCase{"empty section name", "[]\r\nk=v\r\n", "", "k", "v"}));
 
+// Only spaces are trimmed from the names a caller passes; the file's names lose every blank.
+INSTANTIATE_TEST_SUITE_P(
+    ArgumentTrimming, ReadKey,
+    testing::Values(
+        ReadCase{"tab before the section argument", "[S]\r\nk=v\r\n", "\tS", "k", none},
+        ReadCase{"tab after the section argument", "[S]\r\nk=v\r\n", "S\t", "k", none},
+        ReadCase{"tab inside the spaces of an argument", "[S]\r\nk=v\r\n", " \tS ", "k", none},
+        ReadCase{"tab before the key argument", "[S]\r\nk=v\r\n", "S", "\tk", none},
+        ReadCase{"tab after the key argument", "[S]\r\nk=v\r\n", "S", "k\t", none},
+        ReadCase{"control character ends a section argument", "[S]\r\nk=v\r\n", "S\x01", "k", none},
+        ReadCase{"control character ends a key argument", "[S]\r\nk=v\r\n", "S", "\x01k", none},
+        ReadCase{"control character kept in the file's names too", "[S\x01]\r\n\x01k=v\r\n",
+                 "S\x01", "\x01k", "v"}));
+
 // Quotes and blanks
 INSTANTIATE_TEST_SUITE_P(
     QuotesAndBlanks, ReadKey,
@@ -169,7 +183,35 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"new section in an empty file", "", setKey("T", "k", "v"), "[T]\r\nk=v\r\n"},
         WriteCase{"names written trimmed", "", setKey(" T ", " k ", "v"), "[T]\r\nk=v\r\n"},
         WriteCase{"LF file keeps its line ends", "[S]\na=1\n", setKey("S", "b", "2"),
-                  "[S]\na=1\nb=2\r\n"}));
+                  "[S]\na=1\nb=2\r\n"},
+        WriteCase{"replaced last line without line break ends in CR LF", "[S]\r\nk=v",
+                  setKey("S", "k", "w"), "[S]\r\nk=w\r\n"},
+        WriteCase{"same value on a last line without line break writes nothing", "[S]\r\nk=v",
+                  setKey("S", "k", "v"), "[S]\r\nk=v"},
+        WriteCase{"replaced line keeps its own line end", "[S]\nk=v\nj=1", setKey("S", "k", "w"),
+                  "[S]\nk=w\nj=1"}));
+
+// A name with a tab at either end could not be found again once written.
+INSTANTIATE_TEST_SUITE_P(
+    TabEdgedNames, Write,
+    testing::Values(WriteCase{"write to a section with a leading tab refused", "[S]\r\nk=v\r\n",
+                              setKey("\tS", "k", "w"), "[S]\r\nk=v\r\n"},
+                    WriteCase{"write to a section with a trailing tab refused", "",
+                              setKey("S\t", "k", "w"), ""},
+                    WriteCase{"write of a key with a leading tab refused", "[S]\r\nk=v\r\n",
+                              setKey("S", "\tk", "w"), "[S]\r\nk=v\r\n"},
+                    WriteCase{"write of a key with a trailing tab refused", "[S]\r\n",
+                              setKey("S", "k\t", "w"), "[S]\r\n"},
+                    WriteCase{"section write with a tab-edged name refused", "[S]\r\nk=v\r\n",
+                              setSect("\tS", {"a=1"}), "[S]\r\nk=v\r\n"},
+                    WriteCase{"delete of a tab-edged key finds nothing", "[S]\r\nk=v\r\n",
+                              delKey("S", "k\t"), "[S]\r\nk=v\r\n"},
+                    WriteCase{"delete of a tab-edged section finds nothing", "[S]\r\nk=v\r\n",
+                              delSect("\tS"), "[S]\r\nk=v\r\n"},
+                    WriteCase{"tab inside a name written", "", setKey("a\tb", "c\td", "v"),
+                              "[a\tb]\r\nc\td=v\r\n"},
+                    WriteCase{"control character at the end of a name written", "",
+                              setKey("S\x01", "k\x01", "v"), "[S\x01]\r\nk\x01=v\r\n"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Deletion, Write,

@@ -378,7 +378,8 @@ TEST_F(DesktopTest, FilesAndPaths) {
 TEST_F(DesktopTest, TaskbarStandsAtTheBottomOfTheScreen) {
     const ScreenMetrics m = desk.screen();
     ASSERT_GT(m.heightPixels, 0);
-    EXPECT_DOUBLE_EQ(m.twipsPerPixelY, 1440.0 / GetDpiForSystem());
+    EXPECT_DOUBLE_EQ(m.twipsPerPixelY,
+                     1440.0 / GetDeviceCaps(win::WindowDC(nullptr).get(), LOGPIXELSY));
     const Rect tb = desk.taskbarRect();
     if (tb.height() == 0) {
         GTEST_SKIP() << "no taskbar: not running on a virtual desktop with a shell";

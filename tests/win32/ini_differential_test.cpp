@@ -97,6 +97,10 @@ const Row kRows[] = {
     {"k=v\r\n[S]\r\n", Op::Read, "", "k", nullptr, ""},
     // Wine: "[]" is no section; Windows: the section with the empty name.
     {"[]\r\nk=v\r\n", Op::Read, "", "k", nullptr, "v"},
+    // Wine trims tabs from the names a caller passes; Windows only spaces, and a tab-edged
+    // name matches nothing.
+    {kCat, Op::Read, "\tItem1", "Name", nullptr, ""},
+    {kCat, Op::Read, "Item1", "Name\t", nullptr, ""},
 
     // Reading a whole section (lines shown separated by '|').
     {"[S]\r\na=1\r\n b = 2 \r\n[T]\r\nx=y\r\n", Op::ReadSection, "S", nullptr, nullptr, nullptr},
@@ -118,6 +122,7 @@ const Row kRows[] = {
     {"", Op::Write, "S", "k", "v", nullptr},
     {"[S]\r\nk=v", Op::Write, "T", "a", "b", nullptr},                 // no final line break
     {"[S]\r\nk=v", Op::Write, "S", "j", "w", nullptr},
+    {"[S]\r\nk=v", Op::Write, "S", "k", "w", nullptr},                 // rewritten with CR LF
     {"x\r\n[S]\r\n;c\r\nk=v\r\n", Op::Write, "S", "k", "w", nullptr},
     // Wine rewrites the whole file: blank lines go, spacing is normalised.
     {"; head\r\n\r\n[S]\r\nk=v\r\n\r\n[T]\r\nj = 1\r\n", Op::Write, "S", "k", "w",
@@ -129,6 +134,9 @@ const Row kRows[] = {
      "[Window]\r\nheightOffset=150\r\n[Item1]\r\nName=Editor\r\nTarget=C:\\x.exe\r\nIcon=a\r\n"},
     // Our own rule (the platform would inject lines): a line break becomes a blank.
     {"[S]\r\nk=v\r\n", Op::Write, "S", "k", "a\r\nb=c", "[S]\r\nk=a b=c\r\n"},
+    // Our own rule: a tab-edged name could not be found again once written (Windows adds the
+    // line anew at every such write; Wine trims the tab), so the write does nothing.
+    {kCat, Op::Write, "Item1", "\tName", "x", kCat},
 
     // Deleting.
     {kCat, Op::DeleteKey, "Item1", "Name", nullptr, nullptr},

@@ -69,7 +69,7 @@ class MenuResizeView : public ::testing::Test {
         ASSERT_TRUE(view.create());
         view.load();
         ASSERT_FALSE(presenter.state().lastBuildFailed) << presenter.state().lastBuildError.number;
-        ASSERT_EQ(GetDpiForWindow(view.hwnd()), 96u) << "the figures below are for 96 dpi";
+        ASSERT_EQ(win::dpiOf(view.hwnd()), 96u) << "the figures below are for 96 dpi";
     }
     void TearDown() override { app::overrideForTests("", ""); }
 

@@ -378,7 +378,7 @@ TEST_F(MenuViewTest, RebuildsGiveTheControlsAFreshWindowWouldHave) {
 TEST_F(MenuViewTest, WindowStandsOnTheTaskbarAtTheBottomLeft) {
     writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n");
     build();
-    ASSERT_EQ(GetDpiForWindow(view.hwnd()), 96u) << "the figures below are for 96 dpi";
+    ASSERT_EQ(win::dpiOf(view.hwnd()), 96u) << "the figures below are for 96 dpi";
     RECT tb{};
     HWND tray = FindWindowW(L"Shell_TrayWnd", L"");
     if (tray != nullptr) {
