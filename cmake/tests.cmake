@@ -117,7 +117,7 @@ if(WIN32 AND KESK_WIN32_TEST_SOURCES)
     set(name wine.codepage_${acp})
     add_test(NAME ${name}
              COMMAND ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} --desktop 1024x768 --timeout 300
-                     --env LC_ALL=${locale} --env KESK_EXPECTED_ACP=${acp}
+                     --locale ${locale} --env KESK_EXPECTED_ACP=${acp}
                      --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${name}.xml
                      -- $<TARGET_FILE:win32_tests> --gtest_filter=SystemCodePage.*:Scripts/ScriptCatalogue.*)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix

@@ -2,23 +2,27 @@
 # Runs one Windows test program under Wine and reports its real result.
 #
 #   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE]
-#               [--env NAME=VALUE]... -- PROGRAM [ARGS...]
+#               [--locale NAME] [--env NAME=VALUE]... -- PROGRAM [ARGS...]
 #
 # - DIR is this build tree's own Wine prefix, made on first use (about 8 s).
 # - Without $DISPLAY an Xvfb server is started on a free display and stopped afterwards.
 # - --desktop runs the program inside `wine explorer /desktop=...`, the only way to get a real
 #   taskbar under Wine. explorer does not hand back the program's exit code, so with
 #   --gtest-xml the verdict comes from GoogleTest's XML report instead.
-# - --env sets a variable for the program alone (not for the prefix's creation): LC_ALL, for
-#   one, gives Wine its system code page (ru_RU.UTF-8 1251, el_GR.UTF-8 1253, ja_JP.UTF-8 932)
-#   even where the system has no such locale, and whatever the prefix was made under.
+# - --env sets a variable for the program alone (not for the prefix's creation).
+# - --locale runs the program under that Unix locale (LC_ALL), from which Wine takes the system
+#   code page (ru_RU.UTF-8 1251, el_GR.UTF-8 1253, ja_JP.UTF-8 932), whatever the prefix was
+#   made under. Wine also names the Unix files in that locale's charset: a locale the system
+#   has not got would leave it ASCII, and non-ASCII file names would fail. So a missing locale
+#   is compiled once beside the prefix (localedef) and found through LOCPATH.
 # - Only this prefix's wineserver is stopped afterwards.
 set -u
 
-prefix="" desktop="" limit=300 xml=""
+prefix="" desktop="" limit=300 xml="" locale=""
 envs=()
 while [ $# -gt 0 ]; do
   case "$1" in
+    --locale) locale=$2; shift 2 ;;
     --env)
       case "$2" in
         [A-Za-z_]*=*) envs+=("$2"); shift 2 ;;
@@ -61,6 +65,22 @@ mkdir -p "$(dirname "$prefix")"
     wineserver -w
   fi
 ) 9>"$prefix.lock"
+
+if [ -n "$locale" ]; then
+  envs+=("LC_ALL=$locale")
+  # `locale -a` lists ru_RU.UTF-8 as ru_RU.utf8.
+  listed=$(printf '%s' "$locale" | sed 's/\.UTF-8$/.utf8/I')
+  if ! locale -a 2>/dev/null | grep -qixF "$listed"; then
+    locdir="$(dirname "$prefix")/locales"
+    mkdir -p "$locdir"
+    (
+      flock 8
+      [ -d "$locdir/$locale" ] || localedef -i "${locale%%.*}" -f "${locale#*.}" "$locdir/$locale" >/dev/null 2>&1
+    ) 8>"$locdir.lock"
+    [ -d "$locdir/$locale" ] || { echo "wine-run: cannot make the locale $locale" >&2; exit 1; }
+    envs+=("LOCPATH=$locdir")
+  fi
+fi
 
 # Z: is the Unix root in every Wine prefix.
 to_windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
