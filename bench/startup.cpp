@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "../tests/support/kesk_driver.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -32,70 +33,13 @@ double median(std::vector<double> v) {
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-fs::path exeDir() {
-    std::wstring buf(MAX_PATH, L'\0');
-    buf.resize(GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size())));
-    return fs::path(buf).parent_path();
-}
-
-struct Found {
-    DWORD pid;
-    const wchar_t* cls;
-    bool visibleOnly;
-    HWND hwnd;
-};
-
-BOOL CALLBACK findTop(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<Found*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[64] = {};
-    GetClassNameW(hwnd, cls, 64);
-    if (pid == f->pid && std::wstring(cls) == f->cls &&
-        (!f->visibleOnly || IsWindowVisible(hwnd) != FALSE)) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND topWindow(DWORD pid, const wchar_t* cls, bool visibleOnly = false) {
-    Found f{pid, cls, visibleOnly, nullptr};
-    EnumWindows(findTop, reinterpret_cast<LPARAM>(&f));
-    return f.hwnd;
-}
-
-bool trayIconPresent(HWND owner) {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = owner;
-    nid.uID = 1;
-    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
-}
+using kesk::driver::endProcess;
+using kesk::driver::exeDir;
+using kesk::driver::topWindow;
+using kesk::driver::trayIconPresent;
 
 PROCESS_INFORMATION start(const std::wstring& commandLine, const fs::path& dir) {
-    std::wstring cmd = commandLine;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       dir.empty() ? nullptr : dir.c_str(), &si, &pi) == FALSE) {
-        pi = PROCESS_INFORMATION{};
-    }
-    return pi;
-}
-
-void finish(PROCESS_INFORMATION& pi) {
-    if (pi.hProcess == nullptr) {
-        return;
-    }
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(pi.hProcess, 0);
-        WaitForSingleObject(pi.hProcess, 5000);
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    pi = PROCESS_INFORMATION{};
+    return kesk::driver::startProcess(commandLine, dir, CREATE_NO_WINDOW);
 }
 
 double workingSetKiB(HANDLE process) {
@@ -145,7 +89,7 @@ int main() {
             WaitForSingleObject(b.hProcess, 30000);
             bare.push_back(msSince(t0));
         }
-        finish(b);
+        endProcess(b);
 
         t0 = Clock::now();
         PROCESS_INFORMATION p = start(program, dir);
@@ -160,7 +104,7 @@ int main() {
         }
         if (main == nullptr) {
             std::puts("the program did not get ready");
-            finish(p);
+            endProcess(p);
             return 1;
         }
         ready.push_back(msSince(t0));
@@ -206,11 +150,11 @@ int main() {
             Sleep(2000);
             idleOurs = workingSetKiB(p.hProcess);
             idleBare = workingSetKiB(idle.hProcess);
-            finish(idle);
+            endProcess(idle);
         }
         PostMessageW(main, WM_CLOSE, 0, 0);
         WaitForSingleObject(p.hProcess, 10000);
-        finish(p);
+        endProcess(p);
     }
 
     const double mb = median(bare), mr = median(ready), mt = median(roundTrip), mc = median(click);

@@ -80,25 +80,46 @@ void frmMain::Form_Load() noexcept {
 
 // --- Taskbar button --------------------------------------------------------------------------
 
+std::optional<frmMain::FoundTaskbar> frmMain::findUsableTaskbar() {
+    for (const WindowId taskbar : shell_.taskbarWindows()) {
+        Rect taskbarRect;
+        Rect buttonRect;
+        const WindowId button = taskbar != 0 ? shell_.firstChild(taskbar) : 0;
+        if (button != 0 && shell_.isWindowVisible(taskbar) &&
+            shell_.windowRect(taskbar, taskbarRect) && taskbarRect.width() > 0 &&
+            taskbarRect.height() > 0 && shell_.windowRect(button, buttonRect) &&
+            buttonRect.width() > 0 && buttonRect.height() > 0) {
+            return FoundTaskbar{taskbar, button};
+        }
+    }
+    return std::nullopt;
+}
+
+void frmMain::watchForTaskbar(bool on) {
+    if (s_.watchingForTaskbar != on) {
+        s_.watchingForTaskbar = on;
+        shell_.watchForTaskbar(on);
+    }
+}
+
 void frmMain::attachStartBtn() {
     shell_.moveButtonToMain();
     s_.picStartBtn.place = ButtonPlace::MainWindow;
-    s_.hTaskbar = shell_.findTaskbar();
-    s_.hWinStartBtn = s_.hTaskbar != 0 ? shell_.firstChild(s_.hTaskbar) : 0;
 
     // A taskbar that is missing, hidden or empty (as on a desktop without one)
-    // would swallow the button; it then gets a place of its own.
-    Rect taskbarRect;
-    Rect buttonRect;
-    const bool usable =
-        s_.hTaskbar != 0 && s_.hWinStartBtn != 0 && shell_.isWindowVisible(s_.hTaskbar) &&
-        shell_.windowRect(s_.hTaskbar, taskbarRect) && taskbarRect.width() > 0 &&
-        taskbarRect.height() > 0 && shell_.windowRect(s_.hWinStartBtn, buttonRect) &&
-        buttonRect.width() > 0 && buttonRect.height() > 0;
-    if (!usable) {
+    // would swallow the button; it then gets a place of its own until one shows up.
+    const std::optional<FoundTaskbar> found = findUsableTaskbar();
+    if (!found) {
+        const std::vector<WindowId> all = shell_.taskbarWindows();
+        s_.hTaskbar = all.empty() ? 0 : all.front();
+        s_.hWinStartBtn = s_.hTaskbar != 0 ? shell_.firstChild(s_.hTaskbar) : 0;
         placeOwnButton();
+        watchForTaskbar(true);
         return;
     }
+    watchForTaskbar(false);
+    s_.hTaskbar = found->taskbar;
+    s_.hWinStartBtn = found->startButton;
 
     const Rect old = s_.picStartBtn.bounds;
     s_.picStartBtn.bounds = Rect{0, 0, old.width(), old.height()};
@@ -191,6 +212,7 @@ void frmMain::picStartBtn_OLEDragOver() noexcept {
 
 void frmMain::menuToggleVLM_Click() noexcept {
     if (s_.menuToggleVLMChecked) {
+        guardEvent([&] { watchForTaskbar(false); });
         guardEvent([&] { shell_.moveButtonToMain(); });
         s_.picStartBtn.place = ButtonPlace::MainWindow;
         s_.menuToggleVLMChecked = false;
@@ -202,7 +224,15 @@ void frmMain::menuToggleVLM_Click() noexcept {
 }
 
 void frmMain::menuBarWSM_Click() noexcept {
-    guardEvent([&] { shell_.postLeftButtonDown(s_.hWinStartBtn); });
+    guardEvent([&] { shell_.clickWindow(s_.hWinStartBtn); });
+}
+
+void frmMain::systemStartMenuClosed() noexcept {
+    if (!s_.loaded || s_.shuttingDown || s_.picStartBtn.place != ButtonPlace::Taskbar ||
+        !s_.picStartBtn.visible) {
+        return;
+    }
+    guardEvent([&] { shell_.raiseButton(); });
 }
 
 // --- Tray ------------------------------------------------------------------------------------
@@ -263,6 +293,20 @@ void frmMain::taskbarCreated() noexcept {
     }
 }
 
+void frmMain::taskbarAppeared() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown || !s_.menuToggleVLMChecked ||
+        s_.picStartBtn.place != ButtonPlace::OwnPlace) {
+        return;
+    }
+    // Most calls come while the taskbar is still on its way: the button stays where it is
+    // until there is one to cover.
+    guardEvent([&] {
+        if (findUsableTaskbar()) {
+            attachStartBtn();
+        }
+    });
+}
+
 // --- About box -------------------------------------------------------------------------------
 
 void frmMain::menuAbout_Click() noexcept {
@@ -288,6 +332,7 @@ void frmMain::menuBarExit_Click() noexcept {
         return;
     }
     s_.shuttingDown = true;
+    skipOnError([&] { watchForTaskbar(false); });
     skipOnError([&] { removeTrayIcon(); });
     skipOnError([&] { menu_.unload(); });
     skipOnError([&] { shell_.unloadMainWindow(); });

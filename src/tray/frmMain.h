@@ -43,6 +43,8 @@ struct frmMainState {
     Rect startBtnRect;
     TrayIconData trayIconData;
     StartButtonState picStartBtn;
+    // The button waits in its own place for a taskbar to show up.
+    bool watchingForTaskbar = false;
     bool aboutOpen = false;
     bool shuttingDown = false;
     // A second copy refused to start.
@@ -87,6 +89,11 @@ class frmMain {
     // The shell's taskbar was created anew (TaskbarCreated): the icon and the
     // button went with the old one.
     void taskbarCreated() noexcept;
+    // A taskbar window may have shown up while the button waits in its own place.
+    void taskbarAppeared() noexcept;
+    // The system start menu that menuBarWSM_Click opened has closed. The shell raised its
+    // taskbar for it, which may have buried the button.
+    void systemStartMenuClosed() noexcept;
 
     // --- Procedures -----------------------------------------------------------------------
     void installTrayIcon();
@@ -95,6 +102,14 @@ class frmMain {
     std::vector<TrayMenuEntry> trayMenu() const;
 
   private:
+    struct FoundTaskbar {
+        WindowId taskbar = 0;
+        WindowId startButton = 0;
+    };
+    // The first taskbar a user can see: shown, with a size, and with a start button of a
+    // size. Hidden or empty ones (a desktop without a shell keeps one) are passed over.
+    std::optional<FoundTaskbar> findUsableTaskbar();
+    void watchForTaskbar(bool on);
     void placeOwnButton();
     Bitmap captureStartButton(std::int32_t width, std::int32_t height);
 

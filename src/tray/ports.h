@@ -76,8 +76,10 @@ class ShellPort {
     virtual void showAboutModal(frmSplash& splash) = 0;
 
     // --- The taskbar and the system start button -----------------------------------------
-    // The top-level window of class "shell_traywnd" with an empty title; 0 if none.
-    virtual WindowId findTaskbar() = 0;
+    // Every top-level window of class "shell_traywnd" with an empty title, from the top of
+    // the window order down. A desktop may hold more than one: a hidden, empty one of its own
+    // beside the one the user sees.
+    virtual std::vector<WindowId> taskbarWindows() = 0;
     // The first child window; 0 for none or for window 0.
     virtual WindowId firstChild(WindowId window) = 0;
     // The window's screen rectangle; false (and `out` untouched) on failure.
@@ -85,8 +87,10 @@ class ShellPort {
     virtual bool isWindowVisible(WindowId window) = 0;
     // Sets a window's caption (the system start button repaints with it).
     virtual void setWindowText(WindowId window, const std::string& text) = 0;
-    // A press of the left button on the window; dropped for window 0.
-    virtual void postLeftButtonDown(WindowId window) = 0;
+    // A press and a release of the left button on the window, handed over without waiting;
+    // dropped for window 0. Once the window has dealt with the release (a start menu that it
+    // opened has closed again) the main window's systemStartMenuClosed runs.
+    virtual void clickWindow(WindowId window) = 0;
     // Lets `window` paint what has become visible of it, without running any
     // of this program's own events.
     virtual void paintUncovered(WindowId window) = 0;
@@ -101,6 +105,14 @@ class ShellPort {
     // The button's face; an empty bitmap lets the button draw a plain face
     // with the caption "VLM".
     virtual void setButtonPicture(const Bitmap& picture) = 0;
+    // Puts the button above every other window again, its own taskbar included.
+    virtual void raiseButton() = 0;
+
+    // --- A taskbar that shows up later ---------------------------------------------------
+    // While on, the main window's taskbarAppeared runs whenever a taskbar window (or a
+    // window inside one) is created or shown, and for a short while after each of those and
+    // after the watch begins: some shells show a created taskbar without telling anyone.
+    virtual void watchForTaskbar(bool on) = 0;
 };
 
 } // namespace kesk

@@ -23,6 +23,52 @@ WindowId toId(HWND hwnd) noexcept {
 // How long a call into the shell's windows may take before it counts as hung.
 constexpr UINT kShellTimeoutMs = 2000;
 
+// Some shells (Wine's among them) announce a new window but not its showing: after such an
+// announcement, and at the start of a watch, the taskbar is looked for a few more times.
+constexpr UINT_PTR kSettleTimer = 1;
+constexpr UINT kSettleIntervalMs = 250;
+constexpr int kSettleTicks = 20;
+
+bool isTaskbarClass(HWND hwnd) noexcept {
+    wchar_t cls[32] = {};
+    const int n = hwnd != nullptr ? GetClassNameW(hwnd, cls, 32) : 0;
+    return n > 0 && CompareStringOrdinal(cls, n, L"Shell_TrayWnd", -1, TRUE) == CSTR_EQUAL;
+}
+
+// An out-of-context event carries nothing of ours; it arrives on the thread that set the
+// hook, whose main window is the one watching.
+thread_local HWND tTaskbarWatcher = nullptr;
+
+void CALLBACK onWindowEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG idChild, DWORD,
+                            DWORD) noexcept {
+    if (idObject != OBJID_WINDOW || idChild != CHILDID_SELF || tTaskbarWatcher == nullptr) {
+        return;
+    }
+    if (isTaskbarClass(hwnd) || isTaskbarClass(GetAncestor(hwnd, GA_PARENT))) {
+        PostMessageW(tTaskbarWatcher, msg::kTaskbarEvent, 0, 0);
+    }
+}
+
+// The release reached the shell's start button and came back handled.
+void CALLBACK onStartButtonClicked(HWND, UINT, ULONG_PTR mainWindow, LRESULT) noexcept {
+    PostMessageW(reinterpret_cast<HWND>(mainWindow), msg::kStartMenuClosed, 0, 0);
+}
+
+struct TaskbarList {
+    std::vector<WindowId> found;
+};
+
+BOOL CALLBACK collectTaskbar(HWND hwnd, LPARAM lp) noexcept {
+    if (isTaskbarClass(hwnd) && GetWindowTextLengthW(hwnd) == 0) {
+        try {
+            reinterpret_cast<TaskbarList*>(lp)->found.push_back(toId(hwnd));
+        } catch (...) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<void()> updateCompDate)
@@ -39,6 +85,7 @@ MainWindow::MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<voi
 }
 
 MainWindow::~MainWindow() {
+    stopWatching();
     // An object that goes without the shut-down (tests) must not leave its icon behind.
     if (!presenter_.state().shuttingDown) {
         win::removeTrayIcon(presenter_.state().trayIconData);
@@ -73,6 +120,24 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
+    case msg::kStartMenuClosed:
+        presenter_.systemStartMenuClosed();
+        return 0;
+    case msg::kTaskbarEvent:
+        if (createHook_ != nullptr || showHook_ != nullptr) {
+            settleTaskbar();
+            presenter_.taskbarAppeared();
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kSettleTimer) {
+            onSettleTick();
+            return 0;
+        }
+        return defaultProc(msg, wParam, lParam);
+    case WM_DESTROY:
+        stopWatching();
+        return 0;
     case WM_CLOSE:
         presenter_.Form_QueryUnload();
         return 0;
@@ -176,8 +241,10 @@ void MainWindow::showAboutModal(frmSplash& splash) {
 
 // --- The taskbar -------------------------------------------------------------------------------
 
-WindowId MainWindow::findTaskbar() {
-    return toId(FindWindowW(L"Shell_TrayWnd", L""));
+std::vector<WindowId> MainWindow::taskbarWindows() {
+    TaskbarList list;
+    EnumWindows(collectTaskbar, reinterpret_cast<LPARAM>(&list));
+    return list.found;
 }
 
 WindowId MainWindow::firstChild(WindowId window) {
@@ -207,10 +274,18 @@ void MainWindow::setWindowText(WindowId window, const std::string& text) {
                         SMTO_NORMAL | SMTO_ABORTIFHUNG, kShellTimeoutMs, &ignored);
 }
 
-void MainWindow::postLeftButtonDown(WindowId window) {
-    if (window != 0) {
-        PostMessageW(toHwnd(window), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+void MainWindow::clickWindow(WindowId window) {
+    if (window == 0) {
+        return;
     }
+    // A whole click: a start button that opens its menu on the release (a plain push button,
+    // as on Wine) would otherwise hold the mouse after a lone press and take the user's next
+    // click. Sent, not posted, so the press comes first; neither call waits. The release
+    // returns only once the start menu it opened has closed again, which is when the shell
+    // is done raising its taskbar over the button.
+    SendMessageCallbackW(toHwnd(window), WM_LBUTTONDOWN, MK_LBUTTON, 0, nullptr, 0);
+    SendMessageCallbackW(toHwnd(window), WM_LBUTTONUP, 0, 0, onStartButtonClicked,
+                         reinterpret_cast<ULONG_PTR>(hwnd()));
 }
 
 void MainWindow::paintUncovered(WindowId window) {
@@ -248,6 +323,61 @@ void MainWindow::showButton(bool visible) {
 
 void MainWindow::setButtonPicture(const Bitmap& picture) {
     button_.setPicture(picture);
+}
+
+void MainWindow::raiseButton() {
+    button_.raise();
+}
+
+// --- A taskbar that shows up later -----------------------------------------------------------
+
+void MainWindow::watchForTaskbar(bool on) {
+    if (!on) {
+        stopWatching();
+        return;
+    }
+    if (hwnd() == nullptr || createHook_ != nullptr) {
+        return;
+    }
+    tTaskbarWatcher = hwnd();
+    // Two hooks rather than one range: the destruction events between them are of no use.
+    const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
+    createHook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, onWindowEvent,
+                                  0, 0, flags);
+    showHook_ =
+        SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, onWindowEvent, 0, 0, flags);
+    // A taskbar created before the watch began may show itself without any event at all.
+    settleTaskbar();
+}
+
+void MainWindow::settleTaskbar() {
+    settleTicksLeft_ = kSettleTicks;
+    if (hwnd() != nullptr) {
+        SetTimer(hwnd(), kSettleTimer, kSettleIntervalMs, nullptr);
+    }
+}
+
+void MainWindow::onSettleTick() {
+    if (--settleTicksLeft_ <= 0) {
+        KillTimer(hwnd(), kSettleTimer);
+    }
+    presenter_.taskbarAppeared();
+}
+
+void MainWindow::stopWatching() noexcept {
+    for (HWINEVENTHOOK* hook : {&createHook_, &showHook_}) {
+        if (*hook != nullptr) {
+            UnhookWinEvent(*hook);
+            *hook = nullptr;
+        }
+    }
+    if (hwnd() != nullptr) {
+        KillTimer(hwnd(), kSettleTimer);
+    }
+    settleTicksLeft_ = 0;
+    if (tTaskbarWatcher == hwnd()) {
+        tTaskbarWatcher = nullptr;
+    }
 }
 
 } // namespace kesk::win

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "tray/frmMain.h"
@@ -55,21 +56,31 @@ class MainWindow final : public Window, private ShellPort {
     bool removeTrayIcon(const TrayIconData& data) override;
     TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) override;
     void showAboutModal(frmSplash& splash) override;
-    WindowId findTaskbar() override;
+    std::vector<WindowId> taskbarWindows() override;
     WindowId firstChild(WindowId window) override;
     bool windowRect(WindowId window, Rect& out) override;
     bool isWindowVisible(WindowId window) override;
     void setWindowText(WindowId window, const std::string& text) override;
-    void postLeftButtonDown(WindowId window) override;
+    void clickWindow(WindowId window) override;
     void paintUncovered(WindowId window) override;
     void moveButtonToMain() override;
     void moveButtonInto(WindowId parent, const Rect& bounds) override;
     void showButton(bool visible) override;
     void setButtonPicture(const Bitmap& picture) override;
+    void raiseButton() override;
+    void watchForTaskbar(bool on) override;
+
+    // Gives a taskbar that was just created (or the start-up) a short while to show itself.
+    void settleTaskbar();
+    void onSettleTick();
+    void stopWatching() noexcept;
 
     frmMain presenter_;
     StartButton button_;
     HICON icon_ = nullptr;
+    HWINEVENTHOOK createHook_ = nullptr;
+    HWINEVENTHOOK showHook_ = nullptr;
+    int settleTicksLeft_ = 0;
 };
 
 } // namespace kesk::win

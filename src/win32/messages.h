@@ -7,7 +7,10 @@ namespace kesk::win::msg {
 
 // The tray icon's notifications (Shell_NotifyIcon's uCallbackMessage).
 inline constexpr UINT kTrayNotify = WM_APP + 2;
-// Asks the main window to show the menu window.
-inline constexpr UINT kShowMenu = WM_APP + 3;
+// The shell's start button has dealt with the click that opened its start menu: the menu
+// has closed again.
+inline constexpr UINT kStartMenuClosed = WM_APP + 4;
+// A taskbar window (or a window inside one) was created or shown.
+inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 
 } // namespace kesk::win::msg

@@ -215,6 +215,13 @@ void StartButton::stayAboveMenu() {
     SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void StartButton::raise() {
+    if (hwnd() == nullptr || (GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_CHILD) != 0) {
+        return;
+    }
+    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void StartButton::setVisible(bool visible) {
     if (!ensureWindow()) {
         return;
@@ -275,6 +282,9 @@ LRESULT StartButton::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The taskbar's corner must not take the focus from the user's window.
         return MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
+        // The release of a double click may never come here (the shell's start button,
+        // pressed by the double click, can take it): a fresh press starts a fresh click.
+        swallowNextUp_ = false;
         pressed_ = true;
         SetCapture(hwnd());
         return 0;

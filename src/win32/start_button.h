@@ -36,6 +36,10 @@ class StartButton final : public Window {
     // In its own place (no taskbar) the button goes back above the menu window,
     // which stands on the same corner of the screen, so it can be clicked again.
     void stayAboveMenu();
+    // Back on top of every window, its owner included, on the screen as well: a shell that
+    // raised its own taskbar behind the window system's back leaves the screen's stacking
+    // out of step with the window order, and asking for the top again restacks both.
+    void raise();
     void setPicture(const Bitmap& picture);
 
     // The one paint routine (WM_PAINT and WM_PRINTCLIENT).

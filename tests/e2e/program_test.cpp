@@ -3,8 +3,6 @@
 // the about box and the shut-down.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,104 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "win32/messages.h"
+#include "support/kesk_driver.h"
 
 namespace fs = std::filesystem;
+using namespace kesk::driver;
 
 namespace {
-
-fs::path exeDir() {
-    std::wstring buf(MAX_PATH, L'\0');
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    buf.resize(n);
-    return fs::path(buf).parent_path();
-}
-
-struct Found {
-    DWORD pid;
-    const wchar_t* cls;
-    bool visibleOnly;
-    HWND hwnd;
-};
-
-BOOL CALLBACK findTop(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<Found*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[128] = {};
-    GetClassNameW(hwnd, cls, 128);
-    if (pid == f->pid && std::wstring(cls) == f->cls &&
-        (!f->visibleOnly || IsWindowVisible(hwnd) != FALSE)) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND topWindow(DWORD pid, const wchar_t* cls, bool visibleOnly = false) {
-    Found f{pid, cls, visibleOnly, nullptr};
-    EnumWindows(findTop, reinterpret_cast<LPARAM>(&f));
-    return f.hwnd;
-}
-
-template <class Pred> bool waitFor(Pred pred, DWORD ms = 10000) {
-    for (DWORD waited = 0; waited < ms; waited += 50) {
-        if (pred()) {
-            return true;
-        }
-        Sleep(50);
-    }
-    return pred();
-}
-
-std::wstring textOf(HWND h) {
-    wchar_t buf[256] = {};
-    GetWindowTextW(h, buf, 256);
-    return buf;
-}
-
-// A control's own text: asked of the control, as another process's edit
-// control keeps it to itself.
-std::wstring controlText(HWND h) {
-    wchar_t buf[256] = {};
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(h, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000,
-                        &ignored);
-    return buf;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Whether the shell still holds the program's icon: changing an absent icon fails.
-bool trayIconPresent(HWND owner) {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = owner;
-    nid.uID = 1;
-    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
-}
-
-void clickAt(POINT p, bool twice = false) {
-    // Apart from the click before, so two clicks never make a double click.
-    Sleep(GetDoubleClickTime() + 100);
-    SetCursorPos(p.x, p.y);
-    Sleep(50);
-    for (int i = 0; i < (twice ? 2 : 1); ++i) {
-        mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-        mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-    }
-}
-
-void key(WORD vk) {
-    keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
-    keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
-    Sleep(50);
-}
 
 COLORREF exchangeRedGreen(COLORREF c) {
     return RGB(GetGValue(c), GetRValue(c), GetBValue(c));
@@ -128,86 +34,17 @@ std::vector<COLORREF> screenArea(const RECT& r) {
     return out;
 }
 
-// One copy of the program in a folder of its own, with the shipped catalogue
-// and skin, started and waited for until its start-up has run.
-class Program {
-  public:
-    explicit Program(const char* name, bool stage = true) {
-        dir = fs::temp_directory_path() / (std::string("kesk-program-") + name);
-        if (stage) {
-            fs::remove_all(dir);
-            fs::create_directories(dir);
-            fs::copy_file(exeDir() / "KeskVLM.exe", dir / "KeskVLM.exe");
-            const fs::path res(KESK_RESOURCES_DIR);
-            std::error_code ec;
-            fs::copy(res / "notFound.ico", dir / "notFound.ico", ec);
-            fs::copy(res / "skin", dir / "skin", fs::copy_options::recursive, ec);
-            // No stored height: the shut-down's write is then plain to see.
-            std::string ini = readFile(res / "velora.ini");
-            const auto at = ini.find("heightOffset=0");
-            if (at != std::string::npos) {
-                ini.erase(at, ini.find('\n', at) + 1 - at);
-            }
-            std::ofstream(dir / "velora.ini", std::ios::binary) << ini;
-        }
+// The shipped catalogue without its stored height: the shut-down's write is then plain to see.
+fs::path stageWithoutHeight(const char* name) {
+    const fs::path dir = stageProgram(std::string("program-") + name, KESK_RESOURCES_DIR);
+    std::string ini = readFile(dir / "velora.ini");
+    const auto at = ini.find("heightOffset=0");
+    if (at != std::string::npos) {
+        ini.erase(at, ini.find('\n', at) + 1 - at);
     }
-    ~Program() {
-        if (pi.hProcess != nullptr) {
-            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(pi.hProcess, 99);
-                WaitForSingleObject(pi.hProcess, 5000);
-            }
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        }
-    }
-    bool start() {
-        std::wstring cmd = L"\"" + (dir / "KeskVLM.exe").wstring() + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                              &si, &pi) != FALSE;
-    }
-    // Waits until the main window, the tray icon and the button are there.
-    bool ready() {
-        return waitFor([&] {
-            main = topWindow(pi.dwProcessId, L"KeskVLM.frmMain");
-            button = topWindow(pi.dwProcessId, L"KeskVLM.picStartBtn", true);
-            return main != nullptr && button != nullptr && trayIconPresent(main);
-        });
-    }
-    bool running() const { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
-    bool responds() const {
-        DWORD_PTR r = 0;
-        return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0;
-    }
-    HWND menu(bool visibleOnly = true) const {
-        return topWindow(pi.dwProcessId, L"KeskVLM.frmVelora", visibleOnly);
-    }
-    POINT buttonCentre() const {
-        RECT r{};
-        GetWindowRect(button, &r);
-        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    }
-    // Pops the tray menu up as a right click on the icon does and picks the
-    // entry `downs` steps from the top with the keyboard.
-    bool chooseFromTrayMenu(int downs) {
-        PostMessageW(main, kesk::win::msg::kTrayNotify, 1, WM_RBUTTONUP);
-        if (!waitFor([&] { return topWindow(pi.dwProcessId, L"#32768", true) != nullptr; }, 5000)) {
-            return false;
-        }
-        for (int i = 0; i < downs; ++i) {
-            key(VK_DOWN);
-        }
-        key(VK_RETURN);
-        return true;
-    }
-
-    fs::path dir;
-    PROCESS_INFORMATION pi{};
-    HWND main = nullptr;
-    HWND button = nullptr;
-};
+    std::ofstream(dir / "velora.ini", std::ios::binary) << ini;
+    return dir;
+}
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -223,7 +60,7 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, TheButtonCoversTheStartButtonWithRedAndGreenExchanged) {
-    Program p("button");
+    Program p(stageWithoutHeight("button"));
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.ready());
     // The caption is set back as the attach's last step. An earlier program on
@@ -261,7 +98,7 @@ TEST_F(ProgramTest, TheButtonCoversTheStartButtonWithRedAndGreenExchanged) {
 }
 
 TEST_F(ProgramTest, ClicksShowAndHideTheMenuAndADoubleClickLeavesItHidden) {
-    Program p("clicks");
+    Program p(stageWithoutHeight("clicks"));
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.ready());
     ASSERT_TRUE(waitFor([&] { return p.menu(false) != nullptr; }, 5000))
@@ -300,31 +137,26 @@ TEST_F(ProgramTest, ClicksShowAndHideTheMenuAndADoubleClickLeavesItHidden) {
     // click that shows the menu paints it, some 30 ms; a slow spell of a shared
     // machine has made the whole storm take over a minute.
     PostMessageW(p.main, kesk::win::msg::kTrayNotify, 1, WM_RBUTTONUP);
-    EXPECT_TRUE(
-        waitFor([&] { return topWindow(p.pi.dwProcessId, L"#32768", true) != nullptr; }, 240000));
+    EXPECT_TRUE(waitFor(
+        [&] { return topWindow(p.pi.dwProcessId, kPopupMenuClass, true) != nullptr; }, 240000));
     EXPECT_EQ(p.menu(), nullptr);
     key(VK_ESCAPE);
-    EXPECT_TRUE(
-        waitFor([&] { return topWindow(p.pi.dwProcessId, L"#32768", true) == nullptr; }, 5000));
+    EXPECT_TRUE(waitFor(
+        [&] { return topWindow(p.pi.dwProcessId, kPopupMenuClass, true) == nullptr; }, 5000));
 
-    // Last, because the press it posts to the start button leaves this shell's
-    // button holding the mouse: the next real click goes to the shell.
+    // A double click opens the system start menu and leaves the menu hidden.
+    const DWORD shell = processOf(taskbar);
     clickAt(p.buttonCentre(), true);
-    Sleep(500);
+    EXPECT_TRUE(waitFor([&] { return topWindow(shell, kPopupMenuClass, true) != nullptr; }, 5000))
+        << "the system start menu opened";
     EXPECT_EQ(p.menu(), nullptr) << "a double click leaves the menu hidden";
     EXPECT_TRUE(p.running());
-    // The next click completes the shell's press and opens its start menu;
-    // Escape closes it again.
-    DWORD shell = 0;
-    GetWindowThreadProcessId(taskbar, &shell);
-    clickAt(p.buttonCentre());
-    waitFor([&] { return topWindow(shell, L"#32768", true) != nullptr; }, 2000);
     key(VK_ESCAPE);
-    key(VK_ESCAPE);
+    EXPECT_TRUE(waitFor([&] { return topWindow(shell, kPopupMenuClass, true) == nullptr; }, 5000));
 }
 
 TEST_F(ProgramTest, ExitFromTheTrayMenuStoresTheHeightRemovesTheIconAndEnds) {
-    Program p("exit");
+    Program p(stageWithoutHeight("exit"));
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.ready());
     ASSERT_EQ(readFile(p.dir / "velora.ini").find("heightOffset"), std::string::npos);
@@ -340,19 +172,19 @@ TEST_F(ProgramTest, ExitFromTheTrayMenuStoresTheHeightRemovesTheIconAndEnds) {
 }
 
 TEST_F(ProgramTest, ASecondCopyShowsItsMessageAndEndsWhileTheFirstRunsOn) {
-    Program first("twice");
+    Program first(stageWithoutHeight("twice"));
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(first.ready());
-    Program second("twice", false);
+    Program second(first.dir);
     ASSERT_TRUE(second.start());
     HWND box = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        box = topWindow(second.pi.dwProcessId, L"#32770", true);
+        box = topWindow(second.pi.dwProcessId, kDialogClass, true);
         return box != nullptr;
     }));
     EXPECT_EQ(textOf(box), L"Error");
     EXPECT_EQ(textOf(GetDlgItem(box, 0xFFFF)), L"Sorry, aber KeskVLM ist schon gestartet!");
-    EXPECT_EQ(topWindow(second.pi.dwProcessId, L"KeskVLM.picStartBtn"), nullptr);
+    EXPECT_EQ(topWindow(second.pi.dwProcessId, kButtonClass), nullptr);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(WaitForSingleObject(second.pi.hProcess, 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(first.running());
@@ -361,13 +193,13 @@ TEST_F(ProgramTest, ASecondCopyShowsItsMessageAndEndsWhileTheFirstRunsOn) {
 }
 
 TEST_F(ProgramTest, TheAboutBoxShowsItsTextsAndClosesOnAKey) {
-    Program p("about");
+    Program p(stageWithoutHeight("about"));
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.ready());
     ASSERT_TRUE(p.chooseFromTrayMenu(3));
     HWND box = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        box = topWindow(p.pi.dwProcessId, L"KeskVLM.frmSplash", true);
+        box = topWindow(p.pi.dwProcessId, kAboutClass, true);
         return box != nullptr;
     }));
     RECT client{};

@@ -4,6 +4,7 @@
 //   kesk_probe wait SECONDS              the main window exists
 //   kesk_probe gone SECONDS              no main window exists (any more)
 //   kesk_probe show-menu SECONDS         the menu window is shown (clicking the VLM button)
+//   kesk_probe covers SECONDS            the VLM button covers the shown taskbar's start button
 //   kesk_probe lists                     entries per group list, left to right: "lists 4 5 2 4"
 //   kesk_probe close SECONDS             closes the main window; waits for the process to end
 //   kesk_probe stats                     GDI and USER objects, handles and private memory
@@ -27,12 +28,15 @@
 #include <string>
 #include <vector>
 
+#include "../support/kesk_driver.h"
+
 namespace {
 
-constexpr wchar_t kMainClass[] = L"KeskVLM.frmMain";
-constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
-constexpr wchar_t kButtonClass[] = L"KeskVLM.picStartBtn";
-constexpr UINT kShowMenu = WM_APP + 3;
+using kesk::driver::hasClass;
+using kesk::driver::kButtonClass;
+using kesk::driver::kMainClass;
+using kesk::driver::kMenuClass;
+using kesk::driver::windowAnywhere;
 
 int failWith(const char* what) {
     std::printf("probe: FAIL %s\n", what);
@@ -40,59 +44,12 @@ int failWith(const char* what) {
     return 1;
 }
 
-bool sameClass(HWND hwnd, const wchar_t* cls) {
-    wchar_t name[128] = {};
-    GetClassNameW(hwnd, name, 128);
-    return std::wcscmp(name, cls) == 0;
-}
-
-struct ChildSearch {
-    const wchar_t* cls;
-    HWND found;
-};
-
-BOOL CALLBACK findChild(HWND hwnd, LPARAM lp) {
-    auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (sameClass(hwnd, s->cls)) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A window of the class anywhere: top level, or inside another program's window (the button
-// lives inside the taskbar).
-HWND findAnywhere(const wchar_t* cls) {
-    if (HWND top = FindWindowW(cls, nullptr)) {
-        return top;
-    }
-    for (const wchar_t* host : {L"Shell_TrayWnd", kMainClass}) {
-        if (HWND parent = FindWindowW(host, nullptr)) {
-            ChildSearch s{cls, nullptr};
-            EnumChildWindows(parent, findChild, reinterpret_cast<LPARAM>(&s));
-            if (s.found != nullptr) {
-                return s.found;
-            }
-        }
-    }
-    return nullptr;
-}
-
 template <class Pred> bool waitFor(double seconds, Pred pred) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000.0);
-    for (;;) {
-        if (pred()) {
-            return true;
-        }
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        Sleep(5);
-    }
+    return kesk::driver::waitFor(pred, static_cast<DWORD>(seconds * 1000.0));
 }
 
 BOOL CALLBACK collectLists(HWND hwnd, LPARAM lp) {
-    if (sameClass(hwnd, L"SysListView32")) {
+    if (hasClass(hwnd, L"SysListView32")) {
         reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
     }
     return TRUE;
@@ -123,16 +80,13 @@ void clickButton(HWND button) {
     PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
 }
 
-// Asks the program to toggle its menu as a click on its button would; without the button
-// (switched off, or no taskbar) the main window is asked directly.
+// Toggles the menu as a click on the VLM button does. The button is always there: over the
+// start button, in its own place without a taskbar, or switched off inside the main window
+// (where a click still reaches it).
 const char* toggleMenu() {
-    if (HWND button = findAnywhere(kButtonClass)) {
+    if (HWND button = windowAnywhere(0, kButtonClass)) {
         clickButton(button);
         return "a click on the VLM button";
-    }
-    if (HWND main = FindWindowW(kMainClass, nullptr)) {
-        PostMessageW(main, kShowMenu, 0, 0);
-        return "the main window's show message";
     }
     return "nothing";
 }
@@ -410,6 +364,32 @@ int cmdShowMenu(double seconds) {
     return 0;
 }
 
+// The VLM button lies over the start button of the taskbar the user sees, and is shown.
+int cmdCovers(double seconds) {
+    RECT b{};
+    RECT s{};
+    const bool covers = waitFor(seconds, [&] {
+        HWND taskbar = kesk::driver::shownTaskbar();
+        HWND start = taskbar != nullptr ? GetWindow(taskbar, GW_CHILD) : nullptr;
+        HWND button = windowAnywhere(0, kButtonClass);
+        if (start == nullptr || button == nullptr) {
+            return false;
+        }
+        GetWindowRect(button, &b);
+        GetWindowRect(start, &s);
+        return IsWindowVisible(button) != FALSE && GetWindow(button, GW_OWNER) == taskbar &&
+               EqualRect(&b, &s) != FALSE;
+    });
+    if (!covers) {
+        std::printf("probe: FAIL the button (%ld,%ld)-(%ld,%ld) does not cover the start button "
+                    "(%ld,%ld)-(%ld,%ld)\n",
+                    b.left, b.top, b.right, b.bottom, s.left, s.top, s.right, s.bottom);
+        return 1;
+    }
+    std::printf("probe: the button covers the start button\n");
+    return 0;
+}
+
 int cmdLists() {
     HWND menu = FindWindowW(kMenuClass, nullptr);
     if (menu == nullptr) {
@@ -467,7 +447,7 @@ struct LaunchWatch {
 
 BOOL CALLBACK collectClass(HWND hwnd, LPARAM lp) {
     auto* w = reinterpret_cast<LaunchWatch*>(lp);
-    if (sameClass(hwnd, w->cls)) {
+    if (hasClass(hwnd, w->cls)) {
         w->found.push_back(hwnd);
     }
     return TRUE;
@@ -572,7 +552,7 @@ struct PanelSearch {
 BOOL CALLBACK findEntryPanel(HWND hwnd, LPARAM lp) {
     auto* s = reinterpret_cast<PanelSearch*>(lp);
     RECT r{};
-    if (!sameClass(hwnd, L"KeskVLM.Panel") || !IsWindowVisible(hwnd) || !GetClientRect(hwnd, &r)) {
+    if (!hasClass(hwnd, L"KeskVLM.Panel") || !IsWindowVisible(hwnd) || !GetClientRect(hwnd, &r)) {
         return TRUE;
     }
     const long w = r.right, h = r.bottom;
@@ -758,7 +738,8 @@ int cmdSoak(long shows, long rebuilds, long launches, const wchar_t* launchClass
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::printf("probe: usage: kesk_probe wait|gone|show-menu|lists|close|stats|soak ...\n");
+        std::printf(
+            "probe: usage: kesk_probe wait|gone|show-menu|covers|lists|close|stats|soak ...\n");
         return 2;
     }
     const std::wstring cmd = argv[1];
@@ -776,6 +757,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (cmd == L"show-menu") {
         return cmdShowMenu(secondsArg(argc, argv, 2, 20));
+    }
+    if (cmd == L"covers") {
+        return cmdCovers(secondsArg(argc, argv, 2, 20));
     }
     if (cmd == L"lists") {
         return cmdLists();

@@ -3,6 +3,7 @@
 // window's presenter tests. Every call lands in one shared log, so tests can
 // assert the order across both.
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -100,6 +101,9 @@ class FakeShell : public ShellPort {
     Rect startButtonRect{0, 738, 53, 768};
     bool rectQueriesFail = false;
     std::string startButtonText = "Start";
+    // Taskbars listed before the one above, each hidden and empty with a start button of
+    // its own (the start button is the taskbar's id + 1), as a desktop without a shell keeps.
+    std::vector<WindowId> hiddenTaskbars;
 
     // What frmMain did.
     bool trayIconPresent = false;
@@ -112,7 +116,10 @@ class FakeShell : public ShellPort {
     Bitmap buttonPicture;
     std::vector<std::string> captionsWhenCopied; // start button's caption at each screen read
     std::vector<std::vector<TrayMenuEntry>> menusShown;
-    std::vector<WindowId> posts;
+    std::vector<WindowId> clicks;
+    int raises = 0;
+    bool watching = false;
+    std::vector<bool> watchCalls;
 
     // Scripted answers.
     TrayCommand menuChoice = TrayCommand::None;
@@ -171,11 +178,29 @@ class FakeShell : public ShellPort {
         }
     }
 
-    WindowId findTaskbar() override { return taskbar; }
-    WindowId firstChild(WindowId w) override { return (w != 0 && w == taskbar) ? startButton : 0; }
+    std::vector<WindowId> taskbarWindows() override {
+        std::vector<WindowId> all = hiddenTaskbars;
+        if (taskbar != 0) {
+            all.push_back(taskbar);
+        }
+        return all;
+    }
+    bool isHidden(WindowId w) const {
+        return std::find(hiddenTaskbars.begin(), hiddenTaskbars.end(), w) != hiddenTaskbars.end();
+    }
+    WindowId firstChild(WindowId w) override {
+        if (w != 0 && isHidden(w)) {
+            return w + 1;
+        }
+        return (w != 0 && w == taskbar) ? startButton : 0;
+    }
     bool windowRect(WindowId w, Rect& out) override {
         if (rectQueriesFail || w == 0) {
             return false;
+        }
+        if (isHidden(w) || isHidden(w - 1)) {
+            out = Rect{};
+            return true;
         }
         if (w == taskbar) {
             out = taskbarRect;
@@ -194,9 +219,9 @@ class FakeShell : public ShellPort {
             startButtonText = text;
         }
     }
-    void postLeftButtonDown(WindowId w) override {
-        log_.push_back("post.lbuttondown(" + std::to_string(w) + ")");
-        posts.push_back(w);
+    void clickWindow(WindowId w) override {
+        log_.push_back("click(" + std::to_string(w) + ")");
+        clicks.push_back(w);
     }
     void paintUncovered(WindowId w) override {
         log_.push_back("paint(" + std::to_string(w) + ")");
@@ -221,6 +246,15 @@ class FakeShell : public ShellPort {
     void setButtonPicture(const Bitmap& picture) override {
         log_.push_back("button.picture");
         buttonPicture = picture;
+    }
+    void raiseButton() override {
+        log_.push_back("button.raise");
+        ++raises;
+    }
+    void watchForTaskbar(bool on) override {
+        log_.push_back(on ? "watch.on" : "watch.off");
+        watching = on;
+        watchCalls.push_back(on);
     }
 
   private:

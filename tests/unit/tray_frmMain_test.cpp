@@ -274,8 +274,7 @@ TEST_F(FrmMainTest, ADoubleClickOpensTheStartMenuAndLeavesTheMenuHidden) {
     main.picStartBtn_Click(); // the first click of the double click
     main.picStartBtn_DblClick();
     EXPECT_FALSE(menu.visible);
-    EXPECT_EQ(logFrom(before),
-              (std::vector<std::string>{"menu.show", "post.lbuttondown(512)", "menu.hide"}));
+    EXPECT_EQ(logFrom(before), (std::vector<std::string>{"menu.show", "click(512)", "menu.hide"}));
 }
 
 TEST_F(FrmMainTest, DraggingOverTheButtonShowsTheMenuEveryTime) {
@@ -312,11 +311,168 @@ TEST_F(FrmMainTest, TogglingTheButtonOffAndOnTakesAFreshCopy) {
     EXPECT_EQ(shell.startButtonText, "start");
 }
 
-TEST_F(FrmMainTest, OpenStartMenuPostsToTheStartButtonOfTheLastAttach) {
+TEST_F(FrmMainTest, OpenStartMenuClicksTheStartButtonOfTheLastAttach) {
     main.menuBarWSM_Click(); // before any attach: to window 0
     main.Form_Load();
     main.menuBarWSM_Click();
-    EXPECT_EQ(shell.posts, (std::vector<WindowId>{0, 512}));
+    EXPECT_EQ(shell.clicks, (std::vector<WindowId>{0, 512}));
+}
+
+// --- A taskbar that is hidden, late or raised over the button ------------------------------------
+
+TEST_F(FrmMainTest, TheLookupPassesOverHiddenAndEmptyTaskbars) {
+    struct Case {
+        const char* rule;
+        std::vector<WindowId> hidden;
+        bool shown; // the usable taskbar 0x100 exists after the hidden ones
+        ButtonPlace place;
+    };
+    const Case cases[] = {
+        {"a hidden, empty taskbar before the shown one is passed over",
+         {0x500},
+         true,
+         ButtonPlace::Taskbar},
+        {"several hidden ones are all passed over", {0x500, 0x600}, true, ButtonPlace::Taskbar},
+        {"only hidden ones: the button takes its own place", {0x500}, false, ButtonPlace::OwnPlace},
+        {"the shown one alone is found", {}, true, ButtonPlace::Taskbar},
+    };
+    for (const Case& c : cases) {
+        CallLog caseLog;
+        ScreenDesktop d;
+        d.processes = {"KeskVLM.exe"};
+        FakeShell s{caseLog};
+        FakeMenu m{caseLog};
+        s.hiddenTaskbars = c.hidden;
+        if (!c.shown) {
+            s.taskbar = 0;
+        }
+        frmMain f{d, s, m, nullptr};
+        f.Form_Load();
+        EXPECT_EQ(f.state().picStartBtn.place, c.place) << c.rule;
+        if (c.place == ButtonPlace::Taskbar) {
+            EXPECT_EQ(f.state().hTaskbar, 0x100u) << c.rule;
+            EXPECT_EQ(f.state().hWinStartBtn, 0x200u) << c.rule;
+            EXPECT_EQ(s.buttonParent, 0x100u) << c.rule;
+            EXPECT_EQ(d.reads, std::vector<Rect>{s.startButtonRect}) << c.rule;
+            EXPECT_FALSE(f.state().watchingForTaskbar) << c.rule;
+        } else {
+            EXPECT_TRUE(d.reads.empty()) << c.rule;
+            EXPECT_TRUE(f.state().watchingForTaskbar) << c.rule;
+            EXPECT_TRUE(s.watching) << c.rule;
+        }
+    }
+}
+
+TEST_F(FrmMainTest, ALateTaskbarIsCoveredOnceItShowsAndTheWatchEnds) {
+    shell.taskbarVisible = false;
+    shell.taskbarRect = Rect{};
+    main.Form_Load();
+    ASSERT_EQ(main.state().picStartBtn.place, ButtonPlace::OwnPlace);
+    ASSERT_TRUE(shell.watching);
+
+    // Created, not shown yet: nothing moves.
+    main.taskbarAppeared();
+    EXPECT_EQ(main.state().picStartBtn.place, ButtonPlace::OwnPlace);
+    EXPECT_TRUE(desktop.reads.empty());
+    EXPECT_TRUE(shell.watching);
+
+    shell.taskbarVisible = true;
+    shell.taskbarRect = Rect{0, 738, 1024, 768};
+    main.taskbarAppeared();
+    EXPECT_EQ(main.state().picStartBtn.place, ButtonPlace::Taskbar);
+    EXPECT_EQ(shell.buttonParent, shell.taskbar);
+    EXPECT_EQ(shell.buttonBounds, (Rect{0, 0, 53, 30}));
+    EXPECT_FALSE(main.state().picStartBtn.picture.empty());
+    EXPECT_EQ(shell.startButtonText, "start");
+    EXPECT_FALSE(shell.watching) << "the watch ends once the button is attached";
+    EXPECT_EQ(shell.watchCalls, (std::vector<bool>{true, false}));
+
+    const auto reads = desktop.reads.size();
+    main.taskbarAppeared();
+    EXPECT_EQ(desktop.reads.size(), reads) << "an attached button is not taken again";
+}
+
+TEST_F(FrmMainTest, ATaskbarShowingUpIsLeftAloneWhereTheButtonMustNotMove) {
+    struct Case {
+        const char* rule;
+        std::function<void(frmMain&)> before;
+    };
+    const Case cases[] = {
+        {"the button switched off stays in the main window",
+         [](frmMain& f) { f.menuToggleVLM_Click(); }},
+        {"nothing happens during the shut-down", [](frmMain& f) { f.menuBarExit_Click(); }},
+    };
+    for (const Case& c : cases) {
+        CallLog caseLog;
+        ScreenDesktop d;
+        d.processes = {"KeskVLM.exe"};
+        FakeShell s{caseLog};
+        FakeMenu m{caseLog};
+        s.taskbarVisible = false;
+        frmMain f{d, s, m, nullptr};
+        f.Form_Load();
+        c.before(f);
+        EXPECT_FALSE(s.watching) << c.rule << ": the watch ended";
+        s.taskbarVisible = true;
+        f.taskbarAppeared();
+        EXPECT_TRUE(d.reads.empty()) << c.rule;
+        EXPECT_NE(f.state().picStartBtn.place, ButtonPlace::Taskbar) << c.rule;
+    }
+}
+
+TEST_F(FrmMainTest, ARefusedSecondCopyNeverWatchesForATaskbar) {
+    desktop.processes = {"KeskVLM.exe", "KeskVLM.exe"};
+    shell.taskbarVisible = false;
+    main.Form_Load();
+    ASSERT_TRUE(main.state().refused);
+    shell.taskbarVisible = true;
+    main.taskbarAppeared();
+    EXPECT_TRUE(shell.watchCalls.empty());
+    EXPECT_TRUE(desktop.reads.empty());
+}
+
+TEST_F(FrmMainTest, AClosedStartMenuRaisesTheButtonOnlyWhereItCoversTheStartButton) {
+    struct Case {
+        const char* rule;
+        std::function<void(FakeShell&)> arrange;
+        std::function<void(frmMain&)> after;
+        int raises;
+    };
+    const auto none = [](auto&) {};
+    const Case cases[] = {
+        {"over the start button it goes back on top", none, none, 1},
+        {"in its own place there is no taskbar to bury it", [](FakeShell& s) { s.taskbar = 0; },
+         none, 0},
+        {"switched off it stays out of sight", none, [](frmMain& f) { f.menuToggleVLM_Click(); },
+         0},
+        {"not during the shut-down", none, [](frmMain& f) { f.menuBarExit_Click(); }, 0},
+    };
+    for (const Case& c : cases) {
+        CallLog caseLog;
+        ScreenDesktop d;
+        d.processes = {"KeskVLM.exe"};
+        FakeShell s{caseLog};
+        FakeMenu m{caseLog};
+        c.arrange(s);
+        frmMain f{d, s, m, nullptr};
+        f.Form_Load();
+        c.after(f);
+        f.menuBarWSM_Click();
+        f.systemStartMenuClosed();
+        EXPECT_EQ(s.raises, c.raises) << c.rule;
+    }
+}
+
+TEST_F(FrmMainTest, ADoubleClickIsAWholeClickOnTheStartButtonAndTheButtonComesBackOnTop) {
+    main.Form_Load();
+    const long before = static_cast<long>(log.size());
+    main.picStartBtn_Click();
+    main.picStartBtn_DblClick();
+    main.systemStartMenuClosed(); // the shell's start menu has closed
+    EXPECT_EQ(logFrom(before),
+              (std::vector<std::string>{"menu.show", "click(512)", "menu.hide", "button.raise"}));
+    main.picStartBtn_Click();
+    EXPECT_TRUE(menu.visible) << "the next click shows the menu";
 }
 
 // --- The tray ------------------------------------------------------------------------------------
@@ -361,7 +517,7 @@ TEST_F(FrmMainTest, TrayMenuEntriesRunTheirActions) {
     main.Form_Load();
     shell.menuChoice = TrayCommand::OpenStartMenu;
     main.pic1_MouseMove(kWmRButtonUp);
-    EXPECT_EQ(shell.posts, std::vector<WindowId>{512});
+    EXPECT_EQ(shell.clicks, std::vector<WindowId>{512});
 
     shell.menuChoice = TrayCommand::ToggleVLM;
     main.pic1_MouseMove(kWmRButtonUp);

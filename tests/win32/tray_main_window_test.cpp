@@ -266,6 +266,22 @@ TEST_F(MainWindowTest, ClicksOnTheButtonToggleTheMenuAndADoubleClickHidesIt) {
     pump(100);
 }
 
+TEST_F(MainWindowTest, ADoubleClickWhoseReleaseWentElsewhereDoesNotSwallowTheNextClick) {
+    main->load();
+    HWND button = main->buttonWindow();
+    click(button, WM_LBUTTONDOWN, WM_LBUTTONUP);
+    // The shell's start button, pressed by the double click, took the release.
+    SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(4, 4));
+    pump(200);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    pump(100);
+    const int shows = menu.shows;
+    click(button, WM_LBUTTONDOWN, WM_LBUTTONUP);
+    EXPECT_TRUE(menu.visible) << "the next click shows the menu";
+    EXPECT_EQ(menu.shows, shows + 1);
+}
+
 TEST_F(MainWindowTest, OnlyTheRightButtonsReleaseOverTheIconOpensTheTrayMenu) {
     main->load();
     struct Seen {

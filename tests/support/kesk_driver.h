@@ -1,0 +1,401 @@
+#pragma once
+// Drives a running KeskVLM from outside, the way a user's clicks reach it: finding its
+// windows, starting and ending copies of it, real mouse and keyboard input. The whole-program
+// tests, the start-up benchmark and the package probe share this one copy. Windows only.
+
+#ifndef _WIN32
+#error "kesk_driver.h drives Windows programs"
+#endif
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cmath>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "win32/messages.h"
+
+namespace kesk::driver {
+
+inline constexpr wchar_t kMainClass[] = L"KeskVLM.frmMain";
+inline constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
+inline constexpr wchar_t kButtonClass[] = L"KeskVLM.picStartBtn";
+inline constexpr wchar_t kAboutClass[] = L"KeskVLM.frmSplash";
+// Popup menus (the tray menu, the shell's start menu) and message boxes.
+inline constexpr wchar_t kPopupMenuClass[] = L"#32768";
+inline constexpr wchar_t kDialogClass[] = L"#32770";
+inline constexpr wchar_t kTaskbarClass[] = L"Shell_TrayWnd";
+
+// The folder of the running program (its helpers and the program under test lie there).
+inline std::filesystem::path exeDir() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2);
+    }
+    return std::filesystem::path(buf).parent_path();
+}
+
+inline bool hasClass(HWND hwnd, const wchar_t* cls) {
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    return std::wcscmp(name, cls) == 0;
+}
+
+inline DWORD processOf(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+struct WindowQuery {
+    DWORD pid = 0; // 0: any process
+    const wchar_t* cls = nullptr;
+    bool visibleOnly = false;
+    HWND found = nullptr;
+};
+
+inline BOOL CALLBACK matchWindow(HWND hwnd, LPARAM lp) {
+    auto* q = reinterpret_cast<WindowQuery*>(lp);
+    if ((q->pid == 0 || processOf(hwnd) == q->pid) && hasClass(hwnd, q->cls) &&
+        (!q->visibleOnly || IsWindowVisible(hwnd) != FALSE)) {
+        q->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A top-level window of the class, of process `pid` (0: of any process).
+inline HWND topWindow(DWORD pid, const wchar_t* cls, bool visibleOnly = false) {
+    WindowQuery q{pid, cls, visibleOnly, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+struct HostQuery {
+    DWORD pid = 0;
+    const wchar_t* cls = nullptr;
+    HWND found = nullptr;
+};
+
+inline BOOL CALLBACK searchHost(HWND hwnd, LPARAM lp) {
+    auto* q = reinterpret_cast<HostQuery*>(lp);
+    if (hasClass(hwnd, kTaskbarClass) || hasClass(hwnd, kMainClass)) {
+        WindowQuery child{q->pid, q->cls, false, nullptr};
+        EnumChildWindows(hwnd, matchWindow, reinterpret_cast<LPARAM>(&child));
+        q->found = child.found;
+    }
+    return q->found == nullptr ? TRUE : FALSE;
+}
+
+// A window of the class anywhere: top level, or a child of a taskbar or of the program's
+// main window (where the button lies while it is switched off).
+inline HWND windowAnywhere(DWORD pid, const wchar_t* cls) {
+    if (HWND top = topWindow(pid, cls)) {
+        return top;
+    }
+    HostQuery q{pid, cls, nullptr};
+    EnumWindows(searchHost, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+struct TaskbarQuery {
+    HWND found = nullptr;
+};
+
+inline BOOL CALLBACK matchShownTaskbar(HWND hwnd, LPARAM lp) {
+    RECT r{};
+    if (hasClass(hwnd, kTaskbarClass) && IsWindowVisible(hwnd) != FALSE &&
+        GetWindowRect(hwnd, &r) != FALSE && r.right > r.left && r.bottom > r.top &&
+        GetWindow(hwnd, GW_CHILD) != nullptr) {
+        reinterpret_cast<TaskbarQuery*>(lp)->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The taskbar a user sees: a shown one with a size and a start button. A desktop may also
+// hold a hidden, empty one.
+inline HWND shownTaskbar() {
+    TaskbarQuery q;
+    EnumWindows(matchShownTaskbar, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+// Asks until `pred` holds or `ms` milliseconds have passed; the last answer counts.
+template <class Pred> bool waitFor(Pred pred, DWORD ms = 10000) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (!pred()) {
+        if (GetTickCount64() >= end) {
+            return pred();
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+inline std::wstring textOf(HWND hwnd) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(hwnd, buf, 256);
+    return buf;
+}
+
+// A control's own text: asked of the control, as another process's edit control keeps it to
+// itself.
+inline std::wstring controlText(HWND hwnd) {
+    wchar_t buf[256] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+    return buf;
+}
+
+inline RECT rectOf(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+inline POINT centreOf(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+inline std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Whether the shell still holds the program's icon: changing an absent icon fails.
+inline bool trayIconPresent(HWND owner) {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = owner;
+    nid.uID = 1;
+    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+}
+
+// --- Processes -------------------------------------------------------------------------------
+
+// Starts a command line in `dir` (empty: this program's own); a zeroed record on failure.
+inline PROCESS_INFORMATION startProcess(const std::wstring& commandLine,
+                                        const std::filesystem::path& dir = {}, DWORD flags = 0) {
+    std::wstring cmd = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                       dir.empty() ? nullptr : dir.c_str(), &si, &pi) == FALSE) {
+        pi = PROCESS_INFORMATION{};
+    }
+    return pi;
+}
+
+// Ends a started process if it still runs and lets go of its handles.
+inline void endProcess(PROCESS_INFORMATION& pi) {
+    if (pi.hProcess == nullptr) {
+        return;
+    }
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    pi = PROCESS_INFORMATION{};
+}
+
+// --- Input ---------------------------------------------------------------------------------
+
+// One mouse event at a screen point. Buttons carry their point as well: Wine may otherwise
+// place a press where the target last saw the pointer, not where it is.
+inline void mouse(DWORD flags, POINT screen) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in.mi.dx =
+        static_cast<LONG>(std::lround(screen.x * 65535.0 / (GetSystemMetrics(SM_CXSCREEN) - 1)));
+    in.mi.dy =
+        static_cast<LONG>(std::lround(screen.y * 65535.0 / (GetSystemMetrics(SM_CYSCREEN) - 1)));
+    SendInput(1, &in, sizeof in);
+}
+
+// One mouse event, then a wait until the pointer is there and the program under it has had
+// a moment to act: for drags, whose steps must each be seen.
+inline void mouseSettled(DWORD flags, POINT screen) {
+    mouse(flags, screen);
+    waitFor(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        },
+        1000);
+    Sleep(150);
+}
+
+// A left click (or a double click) at a screen point, apart from any click before it so that
+// two clicks never join into a double click.
+inline constexpr DWORD kPressMs = 80;
+
+inline void clickAt(POINT p, bool twice = false) {
+    Sleep(GetDoubleClickTime() + 100);
+    mouse(0, p);
+    waitFor(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == p.x && now.y == p.y;
+        },
+        1000);
+    Sleep(50);
+    // A person holds the button down for a moment; the program under the pointer may act on
+    // the press before the release arrives.
+    for (int i = 0; i < (twice ? 2 : 1); ++i) {
+        mouse(MOUSEEVENTF_LEFTDOWN, p);
+        Sleep(kPressMs);
+        mouse(MOUSEEVENTF_LEFTUP, p);
+        if (twice && i == 0) {
+            Sleep(kPressMs);
+        }
+    }
+}
+
+// Input through the X server itself, for what only the screen's own stacking decides: which
+// window a click lands on. Wine runs Unix programs started from Windows ones, but hands back
+// no process to wait for: the caller says how long the commands take. False when xdotool
+// could not be started.
+inline bool xdotool(const std::wstring& commands, DWORD takesMs) {
+    // Z: is the Unix root in every Wine prefix.
+    std::wstring cmd = L"Z:\\usr\\bin\\xdotool " + commands;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi) == FALSE) {
+        return false;
+    }
+    if (pi.hProcess != nullptr) {
+        WaitForSingleObject(pi.hProcess, takesMs + 10000);
+        endProcess(pi);
+    } else {
+        Sleep(takesMs + 300);
+    }
+    return true;
+}
+
+// A left click (or a double click) at a screen point through the X server, with a person's
+// timing.
+inline bool xClickAt(POINT p, bool twice = false) {
+    Sleep(GetDoubleClickTime() + 100);
+    std::wstring commands = L"mousemove " + std::to_wstring(p.x) + L" " + std::to_wstring(p.y) +
+                            L" sleep 0.1 mousedown 1 sleep 0.08 mouseup 1";
+    if (twice) {
+        commands += L" sleep 0.08 mousedown 1 sleep 0.08 mouseup 1";
+    }
+    return xdotool(commands, twice ? 340 : 180);
+}
+
+inline void key(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = vk;
+    in[1] = in[0];
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof in[0]);
+    Sleep(50);
+}
+
+inline std::wstring quoted(const std::filesystem::path& p) {
+    return L"\"" + p.wstring() + L"\"";
+}
+
+// A fresh folder under the temporary directory holding a copy of the program beside the
+// shipped catalogue, skin and fallback icon, as a user unpacks it. `resources` is the folder
+// they are copied from.
+inline std::filesystem::path stageProgram(const std::string& name,
+                                          const std::filesystem::path& resources) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kesk-" + name);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    fs::create_directories(dir);
+    fs::copy_file(exeDir() / "KeskVLM.exe", dir / "KeskVLM.exe");
+    fs::copy_file(resources / "notFound.ico", dir / "notFound.ico", ec);
+    fs::copy_file(resources / "velora.ini", dir / "velora.ini", ec);
+    fs::copy(resources / "skin", dir / "skin", fs::copy_options::recursive, ec);
+    return dir;
+}
+
+// One copy of the program in its folder, started and watched until its start-up has run;
+// a copy still running at the end is closed, then ended.
+class Program {
+  public:
+    explicit Program(std::filesystem::path folder) : dir(std::move(folder)) {}
+    ~Program() {
+        if (pi.hProcess != nullptr && running() && main != nullptr) {
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            WaitForSingleObject(pi.hProcess, 5000);
+        }
+        endProcess(pi);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool start() {
+        pi = startProcess(quoted(dir / "KeskVLM.exe"), dir);
+        return pi.hProcess != nullptr;
+    }
+    // Waits until the main window, the tray icon and the shown button are there.
+    bool ready(DWORD ms = 10000) {
+        return waitFor(
+            [&] {
+                main = topWindow(pi.dwProcessId, kMainClass);
+                button = topWindow(pi.dwProcessId, kButtonClass, true);
+                return main != nullptr && button != nullptr && trayIconPresent(main);
+            },
+            ms);
+    }
+    bool running() const { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
+    bool responds() const {
+        DWORD_PTR r = 0;
+        return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0;
+    }
+    HWND menu(bool visibleOnly = true) const {
+        return topWindow(pi.dwProcessId, kMenuClass, visibleOnly);
+    }
+    POINT buttonCentre() const { return centreOf(rectOf(button)); }
+    // Pops the tray menu up as a right click on the icon does and picks the entry `downs`
+    // steps from the top with the keyboard.
+    bool chooseFromTrayMenu(int downs) {
+        PostMessageW(main, kesk::win::msg::kTrayNotify, 1, WM_RBUTTONUP);
+        if (!waitFor([&] { return topWindow(pi.dwProcessId, kPopupMenuClass, true) != nullptr; },
+                     5000)) {
+            return false;
+        }
+        for (int i = 0; i < downs; ++i) {
+            key(VK_DOWN);
+        }
+        key(VK_RETURN);
+        return true;
+    }
+
+    std::filesystem::path dir;
+    PROCESS_INFORMATION pi{};
+    HWND main = nullptr;
+    HWND button = nullptr;
+};
+
+} // namespace kesk::driver
