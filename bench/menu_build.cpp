@@ -50,6 +50,7 @@ class BenchDesktop : public Desktop {
     Rect taskbarRect() override { return {0, 738, 1024, 768}; }
     Rect startButtonRect() override { return {0, 738, 53, 768}; }
     std::vector<Colour> readScreen(const Rect&) override { return {}; }
+    std::optional<Colour> systemColour(std::int32_t) override { return std::nullopt; }
     bool canOpenForReading(const std::string& path) override {
         return icons.count(path) != 0 || pictures.count(path) != 0;
     }

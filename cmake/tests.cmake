@@ -49,6 +49,10 @@ endif()
 file(GLOB KESK_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
 
 if(NOT WIN32)
+  if(KESK_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # libFuzzer steers by the coverage of the code under test, and that lives in the core.
+    target_compile_options(kesk_core PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
   foreach(src ${KESK_FUZZ_TARGETS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name}_replay ${src} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)

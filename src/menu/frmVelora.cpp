@@ -449,7 +449,11 @@ void frmVelora::applySkin() {
     skin.setFilename(catalogue::skinPath());
     using catalogue::SkinColour;
     const catalogue::SkinColours c = catalogue::readSkinColours(skin);
-    const auto colour = [&c](SkinColour key) { return catalogue::colourOf(c, key); };
+    // Resolved here, once: the lists, the panels and the pictures drawn over the list colour
+    // then all show the same colour, system colours included.
+    const auto colour = [&](SkinColour key) {
+        return shownColour(desktop_, catalogue::colourOf(c, key));
+    };
 
     s_.shpHead.backColour = colour(SkinColour::HEAD_BAR_BG);
     s_.lblMenuHeadline.backColour = s_.shpHead.backColour;

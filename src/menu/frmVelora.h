@@ -59,7 +59,7 @@ struct ControlState {
     bool visible = true;
     // A transparent label shows its parent behind its text; backColour is not painted.
     bool transparent = false;
-    // As the skin gave them; draw through displayColour()/toArgb().
+    // Plain 0x00BBGGRR: skin values are resolved (shownColour) when the skin is applied.
     Colour backColour = 0x00FFFFFF;
     Colour foreColour = 0;
     std::string caption;

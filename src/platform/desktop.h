@@ -36,10 +36,11 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-// A colour as the catalogue, the skin and the controls carry it: a signed
-// 32-bit value with red in the lowest byte, then green, then blue (0x00BBGGRR).
-// The skin can produce values with a non-zero high byte or negative ones; they
-// are kept as read and only sanitised where a pixel is drawn (toArgb).
+// A colour as the catalogue and the skin carry it: a signed 32-bit value with
+// red in the lowest byte, then green, then blue (0x00BBGGRR). The skin can
+// produce values with a non-zero high byte or negative ones; a presenter turns
+// them into the colour shown (shownColour below) once, when it takes them, so
+// that every control and every painted pixel of one skin colour agree.
 using Colour = std::int32_t;
 
 inline constexpr Colour kColourRed = 0x000000FF;
@@ -52,10 +53,19 @@ using Pixel = std::uint32_t;
 
 inline constexpr Pixel kOpaque = 0xFF000000u;
 
-// The colour a control actually shows for a skin value. Hexadecimal text from
-// 8000 to FFFF reads back sign-extended (00FF00 gives -256); its low 16 bits
-// are what was written, so they are taken as the colour. Any other value keeps
-// its low three bytes: system-colour flags in the high byte are not supported.
+// A high byte of 0x80 names one of the platform's system colours (0x80000005
+// is the window background), its index in the low bytes. Indices beyond the
+// last one the platform has ever defined are not even asked for.
+inline constexpr std::int32_t kLastSystemColourIndex = 30;
+
+constexpr bool isSystemColour(Colour c) noexcept {
+    return (static_cast<std::uint32_t>(c) >> 24) == 0x80u;
+}
+
+// The colour of a plain skin value. Hexadecimal text from 8000 to FFFF reads
+// back sign-extended (00FF00 gives -256); its low 16 bits are what was
+// written, so they are taken as the colour. Any other value keeps its low
+// three bytes. System colours need the platform: see shownColour.
 constexpr Colour displayColour(Colour c) noexcept {
     if (c < 0 && c >= -32768) {
         return c & 0xFFFF;
@@ -164,6 +174,10 @@ class Desktop {
     // the top; a point that cannot be read gives 0xFFFFFFFF (as a Colour, -1).
     virtual std::vector<Colour> readScreen(const Rect& area) = 0;
 
+    // The platform's system colour `index` (0x00BBGGRR); none when the platform
+    // has no such colour.
+    virtual std::optional<Colour> systemColour(std::int32_t index) = 0;
+
     // --- Files ------------------------------------------------------------------
     // True when `path` names a file that can be opened for reading right now
     // (a directory, a locked or unreadable file, an empty or malformed name:
@@ -209,5 +223,22 @@ class Desktop {
     // them) of all running processes.
     virtual std::vector<std::string> processNames() = 0;
 };
+
+// The colour a skin value shows: a system colour as the platform has it now, a
+// system colour the platform does not have as black (what the platform itself
+// paints for one, and what the skin gives for any colour it cannot tell), and
+// any other value through displayColour. The result is always a plain
+// 0x00BBGGRR colour.
+inline Colour shownColour(Desktop& desktop, Colour c) {
+    if (!isSystemColour(c)) {
+        return displayColour(c);
+    }
+    const std::uint32_t index = static_cast<std::uint32_t>(c) & 0x00FFFFFFu;
+    if (index > static_cast<std::uint32_t>(kLastSystemColourIndex)) {
+        return kColourBlack;
+    }
+    const std::optional<Colour> sys = desktop.systemColour(static_cast<std::int32_t>(index));
+    return sys ? (*sys & 0x00FFFFFF) : kColourBlack;
+}
 
 } // namespace kesk

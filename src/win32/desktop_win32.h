@@ -1,12 +1,15 @@
 #pragma once
-// The Desktop interface carried out by Win32: user32 for the screen and the taskbar, WIC for
-// picture files, shell32 for icons, toolhelp for the process list.
+// The Desktop interface carried out by Win32: user32 for the screen and the taskbar, WIC and
+// GDI for picture files, shell32 for icons, toolhelp for the process list. One class; its
+// methods live in one file per job (desktop_pictures, desktop_icons, desktop_screen,
+// desktop_files, desktop_processes).
 
 #include "platform/desktop.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,7 @@ class Win32Desktop final : public Desktop {
     Rect taskbarRect() override;
     Rect startButtonRect() override;
     std::vector<Colour> readScreen(const Rect& area) override;
+    std::optional<Colour> systemColour(std::int32_t index) override;
 
     bool canOpenForReading(const std::string& path) override;
     bool pathExists(const std::string& path) override;
@@ -60,9 +64,10 @@ inline constexpr std::uint64_t kMaxPicturePixels = 32ull << 20;
 // an alpha channel and for icons with a mask alike). Empty when the icon cannot be drawn.
 Bitmap iconToBitmap(HICON icon, int size);
 
-// Whether the bytes of a picture file are complete as far as their container tells
-// (chunks, blocks, segments and directory entries inside the data). Formats whose completeness
-// cannot be seen from the container pass; the decoder judges those.
-bool pictureContainerComplete(const std::vector<std::uint8_t>& data) noexcept;
+// What `draw` paints on a `width` by `height` surface, with alpha: drawn once on black and
+// once on white, a point that comes out the same on both is opaque, one that follows the
+// background is transparent. GDI drawing (icons with masks, metafiles) has no alpha of its
+// own. Empty when the surface cannot be made or `draw` returns false.
+Bitmap drawWithAlpha(int width, int height, const std::function<bool(HDC)>& draw);
 
 } // namespace kesk::win

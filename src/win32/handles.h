@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace kesk::win {
@@ -69,6 +70,29 @@ using UniqueFont = UniqueHandle<HFONT, DeleteObjectFn>;
 using UniqueBrush = UniqueHandle<HBRUSH, DeleteObjectFn>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, DestroyImageListFn>;
 using UniqueMenu = UniqueHandle<HMENU, DestroyMenuFn>;
+
+// The one maker of 32-bit top-down DIB sections: `w` by `h` pixels, their bits in `bits`
+// (0xAARRGGBB each, rows from the top, no padding). None when the platform refuses.
+inline UniqueBitmap newDib32(int w, int h, std::uint32_t*& bits) {
+    bits = nullptr;
+    if (w <= 0 || h <= 0) {
+        return {};
+    }
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* raw = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &raw, nullptr, 0));
+    if (!dib || raw == nullptr) {
+        return {};
+    }
+    bits = static_cast<std::uint32_t*>(raw);
+    return dib;
+}
 
 // GetDC/ReleaseDC pair: releasing needs the window as well as the DC.
 class WindowDC {

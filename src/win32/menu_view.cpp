@@ -16,25 +16,6 @@ namespace {
 constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
 constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
 
-// A 32-bit top-down DIB section of `w` by `h` pixels and its bits; none when the platform
-// refuses.
-UniqueBitmap newDib32(int w, int h, std::uint32_t*& bits) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* raw = nullptr;
-    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &raw, nullptr, 0));
-    bits = static_cast<std::uint32_t*>(raw);
-    if (!dib || bits == nullptr) {
-        return {};
-    }
-    return dib;
-}
-
 // Colours premultiplied by their alpha, which is what the image lists (and AlphaBlend)
 // expect of a 32-bit picture.
 std::uint32_t premultiplied(Pixel p) noexcept {
@@ -136,13 +117,9 @@ void fillRect(HDC dc, const RECT& r, COLORREF colour) {
 } // namespace
 
 COLORREF toColorRef(Colour c) noexcept {
-    const auto u = static_cast<std::uint32_t>(c);
-    if ((u >> 24) == 0x80 && (u & 0x00FFFF00u) == 0) {
-        return GetSysColor(static_cast<int>(u & 0xFF));
-    }
-    // Through the same reading as every painted pixel, so a list and a picture
-    // in one skin colour agree (a short negative value keeps its low 16 bits).
-    return static_cast<COLORREF>(displayColour(c)) & 0x00FFFFFFu;
+    // System colours were resolved by the presenter when it took the skin, so a list and the
+    // pictures drawn over the list's colour agree; what is left is a plain colour.
+    return static_cast<COLORREF>(displayColour(c));
 }
 
 // --- Panel ---------------------------------------------------------------------------------------

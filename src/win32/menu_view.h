@@ -46,8 +46,8 @@ class Panel final : public Window {
     HookFn hook_;
 };
 
-// A colour as the controls take it. A high byte of 0x80 names a system colour (as on the old
-// runtime); anything else reads as every painted pixel does (displayColour).
+// A presenter's colour as the controls take it. System colours are resolved by the presenter
+// (shownColour), so this reads every value as a painted pixel does (displayColour).
 COLORREF toColorRef(Colour c) noexcept;
 
 class MenuView final : public Window {

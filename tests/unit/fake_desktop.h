@@ -39,12 +39,17 @@ class FakeDesktop : public Desktop {
     std::map<std::string, std::vector<Bitmap>> icons; // icons stored in a file
     std::map<std::string, Bitmap> shellIcons;
     std::map<std::string, fileio::FileStamp> stamps; // files whose stamp can be told
+    // The platform's system colours by index; an index not listed has none. Made up, so that
+    // no test passes by an accident of a real theme.
+    std::map<std::int32_t, Colour> systemColours{
+        {0, 0x00C8C8C8}, {5, 0x00F4E8DC}, {8, 0x00102030}, {15, 0x00C8D0D4}, {30, 0x00ABCDEF}};
 
     // Called at the start of every loadPicture, to provoke re-entrant requests.
     std::function<void()> onLoadPicture;
 
     // What was asked.
     std::vector<std::string> shellAsked;
+    std::vector<std::int32_t> systemColoursAsked;
     std::vector<std::string> picturesAsked;
     std::vector<PictureRequest> pictureRequests;
     int beeps = 0;
@@ -76,6 +81,15 @@ class FakeDesktop : public Desktop {
     std::vector<Colour> readScreen(const Rect& area) override {
         return std::vector<Colour>(
             static_cast<std::size_t>(std::max(0, area.width()) * std::max(0, area.height())), 0);
+    }
+
+    std::optional<Colour> systemColour(std::int32_t index) override {
+        systemColoursAsked.push_back(index);
+        const auto it = systemColours.find(index);
+        if (it == systemColours.end()) {
+            return std::nullopt;
+        }
+        return it->second;
     }
 
     bool canOpenForReading(const std::string& path) override {

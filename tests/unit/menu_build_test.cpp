@@ -390,8 +390,7 @@ TEST_F(MenuBuild, SkinColoursLandOnTheirControls) {
     EXPECT_EQ(s.cmdOK.backColour, 7);
     EXPECT_EQ(s.cmdAbort.backColour, 7);
     for (const auto& l : s.lblEditMenu) {
-        EXPECT_EQ(l.foreColour, -256); // 00FF00 reads back negative: kept as read
-        EXPECT_EQ(displayColour(l.foreColour), 0x00FF00);
+        EXPECT_EQ(l.foreColour, 0x00FF00); // 00FF00 reads back negative: taken as written
     }
 }
 
@@ -401,9 +400,77 @@ TEST_F(MenuBuild, OddColourValuesNeverFailTheBuild) {
     writeCatalogue(kSettings);
     const auto& s = built();
     EXPECT_FALSE(s.lastBuildFailed) << s.lastBuildError.description;
-    EXPECT_EQ(s.shpHead.backColour, static_cast<Colour>(0xFF123456u));
-    EXPECT_EQ(toArgb(s.shpHead.backColour), 0xFF563412u);
+    EXPECT_EQ(s.shpHead.backColour, 0x123456);
+    EXPECT_EQ(s.lstViewA[0].backColour, desk.systemColours.at(5));
     EXPECT_EQ(s.listBoxForeColor, 0);
+}
+
+// Every skin colour is resolved once, when the skin is applied; the lists and the pictures
+// drawn over the list colour then show the same colour.
+TEST_F(MenuBuild, SkinColoursAreResolvedOnceForControlsAndPictures) {
+    struct Row {
+        const char* rule;
+        const char* text;
+        Colour shown;
+    };
+    const Row rows[] = {
+        {"ordinary colour unchanged", "123456", 0x123456},
+        {"short negative value keeps its low 16 bits", "00FF00", 0x00FF00},
+        {"high byte other than 0x80 dropped", "7F00FF00", 0x00FF00},
+        {"system colour from the platform", "80000005", desk.systemColours.at(5)},
+        {"last system colour from the platform", "8000001E", desk.systemColours.at(30)},
+        {"system colour the platform lacks is black", "80000019", kColourBlack},
+        {"index beyond every system colour is black", "800000FF", kColourBlack},
+        {"index in the middle bytes is black", "80000105", kColourBlack},
+    };
+    desk.addExe("C:\\p.exe", 0x00000000u); // fully transparent: the scratch colour shows
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.rule);
+        writeSkin(std::string("[COLORS]\nLIST_BOX_BG=") + r.text + "\nMENU_FG=" + r.text + "\n");
+        writeCatalogue(std::string(kSettings) + item("P", "Tools", "C:\\p.exe"));
+        ASSERT_TRUE(form.Form_Construct()) << form.state().lastBuildError.description;
+        // The scratch pictures take the colour at the end of a build: drawn over by the next.
+        ASSERT_TRUE(form.Form_Construct()) << form.state().lastBuildError.description;
+        const auto& s = form.state();
+        EXPECT_EQ(s.lstViewA[0].backColour, r.shown);
+        EXPECT_EQ(s.txtEditItem[0].backColour, r.shown);
+        EXPECT_EQ(s.lblMenu[0].foreColour, r.shown);
+        EXPECT_EQ(s.tmpPicBox.backColour, r.shown);
+        ASSERT_EQ(s.vlImgListSmall.count(), 2);
+        EXPECT_EQ(s.vlImgListSmall.image(1).at(3, 3), toArgb(r.shown));
+        EXPECT_EQ(s.vlImgList.image(1).at(3, 3), toArgb(r.shown));
+    }
+}
+
+TEST(ShownColour, ResolvesThroughTheDesktopOnlyForSystemColours) {
+    struct Row {
+        const char* rule;
+        Colour in;
+        Colour out;
+        std::vector<std::int32_t> asked;
+    };
+    FakeDesktop fake;
+    const Row rows[] = {
+        {"plain colour", 0x00ABCDEF, 0x00ABCDEF, {}},
+        {"short negative", -256, 0x00FF00, {}},
+        {"negative beyond 16 bits keeps three bytes",
+         static_cast<Colour>(0xFF123456u),
+         0x123456,
+         {}},
+        {"window background", static_cast<Colour>(0x80000005u), fake.systemColours.at(5), {5}},
+        {"first system colour", static_cast<Colour>(0x80000000u), fake.systemColours.at(0), {0}},
+        {"unknown to the platform", static_cast<Colour>(0x80000007u), kColourBlack, {7}},
+        {"beyond the last index, not asked", static_cast<Colour>(0x8000001Fu), kColourBlack, {}},
+        {"index in the high bytes, not asked", static_cast<Colour>(0x80FF0005u), kColourBlack, {}},
+    };
+    for (const Row& r : rows) {
+        fake.systemColoursAsked.clear();
+        EXPECT_EQ(shownColour(fake, r.in), r.out) << r.rule;
+        EXPECT_EQ(fake.systemColoursAsked, r.asked) << r.rule;
+    }
+    // A platform answer with a high byte is still a plain colour.
+    fake.systemColours[8] = static_cast<Colour>(0xFF102030u);
+    EXPECT_EQ(shownColour(fake, static_cast<Colour>(0x80000008u)), 0x102030);
 }
 
 TEST_F(MenuBuild, MissingSkinFileGivesBlackEverywhere) {

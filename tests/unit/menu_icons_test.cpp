@@ -176,13 +176,13 @@ TEST_F(MenuIcons, TransparentPartsShowTheScratchColourOfThePreviousBuild) {
 
 TEST_F(MenuIcons, ScratchColoursWithAHighByteGiveOpaqueSmallPictures) {
     // A colour's high byte (a system-colour flag, or just a typo) must not
-    // turn into transparency or break the build; only the low three bytes paint.
+    // turn into transparency or break the build.
     struct Case {
         const char* listBoxBg;
         Pixel scratch;
     };
     const Case cases[] = {
-        {"80000005", 0xFF050000u},
+        {"80000005", toArgb(desk.systemColours.at(5))},
         {"FF00AA00", 0xFF00AA00u},
         {"7FFFFFFF", 0xFFFFFFFFu},
         {"01123456", 0xFF563412u},

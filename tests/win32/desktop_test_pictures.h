@@ -240,6 +240,91 @@ inline Bytes encodeWithWic(const GUID& container, int w, int h, const RgbAt& rgb
     return readBytes(scratch);
 }
 
+// A filled rectangle of a metafile's drawing: (left, top) and size in its logical units,
+// colour 0xRRGGBB.
+struct MetaRect {
+    int left;
+    int top;
+    int width;
+    int height;
+    std::uint32_t rgb;
+};
+
+inline void drawMetaRects(HDC dc, const std::vector<MetaRect>& rects) {
+    for (const MetaRect& r : rects) {
+        HBRUSH brush =
+            CreateSolidBrush(RGB((r.rgb >> 16) & 0xFF, (r.rgb >> 8) & 0xFF, r.rgb & 0xFF));
+        HGDIOBJ old = SelectObject(dc, brush);
+        PatBlt(dc, r.left, r.top, r.width, r.height, PATCOPY);
+        SelectObject(dc, old);
+        DeleteObject(brush);
+    }
+}
+
+// A Windows metafile recorded by GDI: a window of `w` by `h` logical units (its own origin
+// and extent records) with `rects` painted in it; the rest is left unpainted.
+inline Bytes makeWmf(int w, int h, const std::vector<MetaRect>& rects) {
+    HDC dc = CreateMetaFileW(nullptr);
+    if (dc == nullptr) {
+        ADD_FAILURE() << "CreateMetaFile failed";
+        return {};
+    }
+    SetMapMode(dc, MM_ANISOTROPIC);
+    SetWindowOrgEx(dc, 0, 0, nullptr);
+    SetWindowExtEx(dc, w, h, nullptr);
+    drawMetaRects(dc, rects);
+    HMETAFILE mf = CloseMetaFile(dc);
+    const UINT n = GetMetaFileBitsEx(mf, 0, nullptr);
+    Bytes b(n);
+    GetMetaFileBitsEx(mf, n, b.data());
+    DeleteMetaFile(mf);
+    return b;
+}
+
+// The same metafile behind a placeable header: bounds in logical units, `inch` of them to the
+// inch.
+inline Bytes makePlaceable(const Bytes& wmf, int left, int top, int right, int bottom, int inch) {
+    Bytes b;
+    put32(b, 0x9AC6CDD7u);
+    put16(b, 0);
+    for (int v : {left, top, right, bottom, inch}) {
+        put16(b, static_cast<std::uint32_t>(v) & 0xFFFF);
+    }
+    put32(b, 0);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) {
+        sum ^= static_cast<std::uint32_t>(b[i] | (b[i + 1] << 8));
+    }
+    put16(b, sum);
+    b.insert(b.end(), wmf.begin(), wmf.end());
+    return b;
+}
+
+// An enhanced metafile recorded by GDI against the screen: a frame of `w` by `h` of the
+// screen's pixels (as the screen tells its millimetres) with `rects` painted in it, in those
+// pixels.
+inline Bytes makeEmf(int w, int h, const std::vector<MetaRect>& rects) {
+    HDC screen = GetDC(nullptr);
+    const int hmm = GetDeviceCaps(screen, HORZSIZE) * 100;
+    const int vmm = GetDeviceCaps(screen, VERTSIZE) * 100;
+    const int hres = GetDeviceCaps(screen, HORZRES);
+    const int vres = GetDeviceCaps(screen, VERTRES);
+    ReleaseDC(nullptr, screen);
+    const RECT frame{0, 0, MulDiv(w, hmm, hres), MulDiv(h, vmm, vres)};
+    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+    if (dc == nullptr) {
+        ADD_FAILURE() << "CreateEnhMetaFile failed";
+        return {};
+    }
+    drawMetaRects(dc, rects);
+    HENHMETAFILE mf = CloseEnhMetaFile(dc);
+    const UINT n = GetEnhMetaFileBits(mf, 0, nullptr);
+    Bytes b(n);
+    GetEnhMetaFileBits(mf, n, b.data());
+    DeleteEnhMetaFile(mf);
+    return b;
+}
+
 // A fresh folder under the temp directory, removed with the object.
 class TempDir {
   public:

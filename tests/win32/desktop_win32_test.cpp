@@ -2,6 +2,7 @@
 // programs and from the shell, files, the taskbar and the screen.
 #include "win32/desktop_win32.h"
 
+#include "platform/picture_checks.h"
 #include "win32/desktop_test_pictures.h"
 #include "win32/handles.h"
 
@@ -45,6 +46,11 @@ std::uint32_t halves(int x, int, int w) {
     return x < w / 2 ? 0xE01010u : 0x1010E0u;
 }
 
+// The same two halves painted into a metafile of w by h logical units.
+std::vector<MetaRect> halvesDrawn(int w, int h) {
+    return {{0, 0, w / 2, h, 0xE01010u}, {w / 2, 0, w - w / 2, h, 0x1010E0u}};
+}
+
 struct ValidCase {
     const char* name;
     std::function<Bytes(const fs::path& scratch)> make;
@@ -84,6 +90,13 @@ TEST_F(DesktopTest, DecodesEveryFormatIntoBothViews) {
              return makeIco({{32, 0xFFE01010u}}, true);
          },
          32, 32, 0},
+        {"wmf", [](const fs::path&) { return makeWmf(64, 40, halvesDrawn(64, 40)); }, 64, 40, 0},
+        {"placeable wmf",
+         [](const fs::path&) {
+             return makePlaceable(makeWmf(64, 40, halvesDrawn(64, 40)), 0, 0, 64, 40, 96);
+         },
+         64, 40, 0},
+        {"emf", [](const fs::path&) { return makeEmf(64, 40, halvesDrawn(64, 40)); }, 64, 40, 0},
     };
     for (const ValidCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,6 +150,9 @@ TEST_F(DesktopTest, DamagedPicturesFailAsInvalidNeverPartially) {
         {"gif", makeGif1x1(0xE01010u)},
         {"ico", makeIco({{16, 0xFF10E010u}, {32, 0xFFE01010u}})},
         {"cur", makeIco({{32, 0xFFE01010u}}, true)},
+        {"wmf", makeWmf(64, 40, halvesDrawn(64, 40))},
+        {"placeable wmf", makePlaceable(makeWmf(64, 40, halvesDrawn(64, 40)), 0, 0, 64, 40, 96)},
+        {"emf", makeEmf(64, 40, halvesDrawn(64, 40))},
     };
     const std::vector<Damage> damages = {
         {"empty", [](Bytes) { return Bytes{}; }},
@@ -233,7 +249,167 @@ TEST_F(DesktopTest, ContainerCompletenessSeesTheCommonTruncations) {
         {"unknown format", Bytes{'x', 'y', 'z'}, true},
     };
     for (const auto& [name, bytes, complete] : cases) {
-        EXPECT_EQ(win::pictureContainerComplete(bytes), complete) << name;
+        EXPECT_EQ(pictureContainerComplete(bytes), complete) << name;
+    }
+}
+
+// Where a metafile paints and where it leaves the surface alone, in both views.
+enum class Seen { Red, Blue, Clear };
+struct Probe {
+    bool scaled; // which view
+    int x;
+    int y;
+    Seen seen;
+};
+struct MetafileCase {
+    const char* rule;
+    Bytes bytes;
+    std::int32_t width; // own size at 96 dpi
+    std::int32_t height;
+    std::vector<Probe> probes;
+};
+
+TEST_F(DesktopTest, MetafilesAreDrawnAtTheirOwnSizeWithTheUnpaintedPartClear) {
+    {
+        win::WindowDC screen(nullptr);
+        ASSERT_EQ(GetDeviceCaps(screen.get(), LOGPIXELSX), 96) << "the sizes below are at 96 dpi";
+    }
+    // 40 by 20 units; the top 15 rows painted, red left and blue right, the rest clear.
+    const std::vector<MetaRect> topRows = {{0, 0, 20, 15, 0xE01010u}, {20, 0, 20, 15, 0x1010E0u}};
+    const Bytes wmf = makeWmf(40, 20, topRows);
+    const std::vector<Probe> wide = {{false, 4, 4, Seen::Red},    {false, 28, 4, Seen::Blue},
+                                     {false, 4, 18, Seen::Clear}, {true, 4, 4, Seen::Red},
+                                     {true, 28, 4, Seen::Blue},   {true, 4, 21, Seen::Red},
+                                     {true, 28, 29, Seen::Clear}};
+    const std::vector<MetafileCase> cases = {
+        {"plain wmf: one unit of its window is one pixel", wmf, 40, 20, wide},
+        {"placeable wmf: its bounds at 96 units an inch", makePlaceable(wmf, 0, 0, 40, 20, 96), 40,
+         20, wide},
+        {"placeable wmf: 48 units an inch is twice the size",
+         makePlaceable(wmf, 0, 0, 40, 20, 48),
+         80,
+         40,
+         {{false, 4, 4, Seen::Red},
+          {false, 31, 20, Seen::Red},
+          {false, 31, 31, Seen::Clear},
+          {true, 28, 4, Seen::Blue},
+          {true, 28, 29, Seen::Clear}}},
+        {"emf: its frame at the screen's size",
+         makeEmf(32, 32, {{0, 0, 16, 24, 0xE01010u}, {16, 0, 16, 24, 0x1010E0u}}),
+         32,
+         32,
+         {{false, 4, 4, Seen::Red},
+          {false, 28, 4, Seen::Blue},
+          {false, 4, 29, Seen::Clear},
+          {true, 4, 4, Seen::Red},
+          {true, 28, 20, Seen::Blue},
+          {true, 28, 29, Seen::Clear}}},
+        {"emf far larger than shown: only the asked views are drawn",
+         makeEmf(20000, 10000,
+                 {{0, 0, 10000, 10000, 0xE01010u}, {10000, 0, 10000, 10000, 0x1010E0u}}),
+         20000,
+         10000,
+         {{false, 31, 31, Seen::Red}, {true, 4, 4, Seen::Red}, {true, 28, 4, Seen::Blue}}},
+    };
+    for (const MetafileCase& c : cases) {
+        SCOPED_TRACE(c.rule);
+        ASSERT_FALSE(c.bytes.empty());
+        const std::string path = file("pic.mf", c.bytes);
+        Picture pic;
+        ASSERT_EQ(desk.loadPicture(path, PictureRequest{32, 32, 32, 32}, pic), PictureError::None);
+        // An enhanced metafile's frame goes through the screen's whole millimetres: a pixel
+        // either way, or a few in a thousand.
+        const int slack = c.bytes[0] == 1 && c.bytes[40] == 0x20 ? 1 + c.width / 500 : 0;
+        EXPECT_NEAR(pic.width, c.width, slack);
+        EXPECT_NEAR(pic.height, c.height, slack);
+        EXPECT_EQ(pic.topLeft.width, std::min(32, pic.width));
+        EXPECT_EQ(pic.topLeft.height, std::min(32, pic.height));
+        ASSERT_EQ(pic.scaled.width, 32);
+        ASSERT_EQ(pic.scaled.height, 32);
+        for (const Probe& p : c.probes) {
+            const Pixel px = (p.scaled ? pic.scaled : pic.topLeft).at(p.x, p.y);
+            SCOPED_TRACE(testing::Message() << (p.scaled ? "scaled " : "top left ") << p.x << ","
+                                            << p.y << " = " << std::hex << px);
+            switch (p.seen) {
+            case Seen::Red:
+                EXPECT_EQ(px, 0xFFE01010u);
+                break;
+            case Seen::Blue:
+                EXPECT_EQ(px, 0xFF1010E0u);
+                break;
+            case Seen::Clear:
+                EXPECT_EQ(alpha(px), 0);
+                break;
+            }
+        }
+    }
+}
+
+// A file of `size` bytes that begins with `head` (the rest is a hole, not written).
+void writeSparse(const fs::path& p, const Bytes& head, std::int64_t size) {
+    writeBytes(p, head);
+    HANDLE f = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER at{};
+    at.QuadPart = size;
+    EXPECT_NE(SetFilePointerEx(f, at, nullptr, FILE_BEGIN), 0);
+    EXPECT_NE(SetEndOfFile(f), 0);
+    CloseHandle(f);
+}
+
+TEST_F(DesktopTest, BadMetafilesFailAsInvalid) {
+    const Bytes emf = makeEmf(32, 32, {{0, 0, 32, 32, 0xE01010u}});
+    const Bytes wmf = makeWmf(40, 20, {{0, 0, 40, 20, 0xE01010u}});
+    ASSERT_FALSE(emf.empty());
+    ASSERT_FALSE(wmf.empty());
+    const auto patched = [](Bytes b, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+        }
+        return b;
+    };
+    const auto garbageAfter = [](Bytes b, std::size_t from) {
+        for (std::size_t i = from; i < b.size(); ++i) {
+            b[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 7));
+        }
+        return b;
+    };
+    // Recorded without a window of its own: a plain metafile then has no size.
+    HDC dc = CreateMetaFileW(nullptr);
+    drawMetaRects(dc, {{0, 0, 10, 10, 0xE01010u}});
+    HMETAFILE mf = CloseMetaFile(dc);
+    Bytes windowless(GetMetaFileBitsEx(mf, 0, nullptr));
+    GetMetaFileBitsEx(mf, static_cast<UINT>(windowless.size()), windowless.data());
+    DeleteMetaFile(mf);
+
+    const Bytes placeable = makePlaceable(wmf, 0, 0, 40, 20, 96);
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"emf cut in half", Bytes(emf.begin(), emf.begin() + emf.size() / 2)},
+        {"emf records garbage", garbageAfter(emf, 88)},
+        {"emf frame of twenty kilometres", patched(emf, 32, 2000000000)},
+        {"emf claims more bytes than it has", patched(emf, 48, 0x7FFFFFFF)},
+        {"wmf cut short", Bytes(wmf.begin(), wmf.end() - 4)},
+        {"wmf records garbage", garbageAfter(wmf, 18)},
+        {"wmf without a window", windowless},
+        {"placeable header alone", Bytes(placeable.begin(), placeable.begin() + 22)},
+        {"placeable without units an inch", makePlaceable(wmf, 0, 0, 40, 20, 0)},
+    };
+    for (const auto& [rule, bytes] : cases) {
+        SCOPED_TRACE(rule);
+        Picture pic;
+        pic.width = 99;
+        EXPECT_EQ(desk.loadPicture(file("bad.mf", bytes), PictureRequest{32, 32, 32, 32}, pic),
+                  PictureError::InvalidPicture);
+        EXPECT_EQ(pic.width, 0);
+        EXPECT_TRUE(pic.scaled.empty());
+    }
+    // Too large to be looked at: beyond the metafile limit, and beyond every picture's.
+    for (const std::int64_t size : {std::int64_t{9} << 20, std::int64_t{100} << 20}) {
+        SCOPED_TRACE(size);
+        writeSparse(dir / "big.emf", emf, size);
+        Picture pic;
+        EXPECT_EQ(desk.loadPicture(u8(dir / "big.emf"), PictureRequest{32, 32, 32, 32}, pic),
+                  PictureError::InvalidPicture);
     }
 }
 

@@ -211,16 +211,49 @@ class MenuViewTest : public ::testing::Test {
     }
 };
 
-// Controls and painted pixels read a skin colour the same way; a system colour
-// (0x800000nn) becomes the system's own.
+// Controls and painted pixels read a colour the same way.
 TEST(MenuViewColours, ControlsAndPixelsAgree) {
     for (const Colour c : {Colour{-256}, Colour{-1}, Colour{0x00123456}, Colour{0x7F00FF00},
                            Colour{-2130706432}, Colour{0x01000000}}) {
         SCOPED_TRACE(c);
         EXPECT_EQ(win::toColorRef(c), static_cast<COLORREF>(toColour(toArgb(c))));
     }
-    EXPECT_EQ(win::toColorRef(static_cast<Colour>(0x80000005u)), GetSysColor(COLOR_WINDOW));
 }
+
+// The system colours are the desktop's own; one that the platform does not have is black.
+TEST(MenuViewColours, SystemColoursComeFromThePlatform) {
+    win::Win32Desktop desk;
+    struct ColourRow {
+        const char* rule;
+        Colour skin;
+        COLORREF shown;
+    };
+    const ColourRow rows[] = {
+        {"window background", static_cast<Colour>(0x80000005u), GetSysColor(COLOR_WINDOW)},
+        {"button face", static_cast<Colour>(0x8000000Fu), GetSysColor(COLOR_BTNFACE)},
+        {"no such index", static_cast<Colour>(0x800000FFu), 0},
+        {"index beyond every system colour", static_cast<Colour>(0x80001005u), 0},
+    };
+    for (const ColourRow& r : rows) {
+        EXPECT_EQ(static_cast<COLORREF>(shownColour(desk, r.skin)), r.shown) << r.rule;
+    }
+}
+
+// Puts a system colour of its own in place for the scope, so that what a test reads back
+// cannot be a default that any wrong reading also gives.
+class SystemColourScope {
+  public:
+    SystemColourScope(int index, COLORREF colour) : index_(index), old_(GetSysColor(index)) {
+        SetSysColors(1, &index_, &colour);
+    }
+    ~SystemColourScope() { SetSysColors(1, &index_, &old_); }
+    SystemColourScope(const SystemColourScope&) = delete;
+    SystemColourScope& operator=(const SystemColourScope&) = delete;
+
+  private:
+    int index_;
+    COLORREF old_;
+};
 
 TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
     writeBytes(dir / "notes.txt", Bytes{'h', 'i'});
@@ -286,6 +319,44 @@ TEST_F(MenuViewTest, ListsHoldTheCatalogueEntries) {
     EXPECT_EQ(rowsOf(3), (std::vector<Row>{{"ID 3", "Gone", 1, true}}));
     EXPECT_EQ(ImageList_GetImageCount(view.largeImages()), 6);
     EXPECT_EQ(ImageList_GetImageCount(view.smallImages()), 6);
+}
+
+TEST_F(MenuViewTest, SystemColourListBackgroundAndIconSquaresAgree) {
+    const COLORREF window = RGB(0x12, 0x9A, 0x56);
+    const SystemColourScope scope(COLOR_WINDOW, window);
+    ASSERT_EQ(GetSysColor(COLOR_WINDOW), window);
+    writeText(dir / "skin" / "skin.ini", "[COLORS]\nLIST_BOX_BG=80000005\nLIST_BOX_FG=402010\n");
+    // The icon's right half is transparent: in the small picture it takes the list's colour.
+    writeBytes(dir / "half.ico", makeIco({{32, 0xFFE01010u}}));
+    writeCatalogue("[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n" +
+                   item("Half", "Tools", "", u8(dir / "half.ico")));
+    build();
+    // The scratch pictures take the skin's colour at the end of a build: the next one draws
+    // over it.
+    ASSERT_TRUE(presenter.Form_Construct()) << presenter.state().lastBuildError.number;
+    view.render();
+    ASSERT_EQ(presenter.state().menuItems[2].IconSource, IconFromIconFile);
+
+    const std::uint32_t expected = toArgb(static_cast<Colour>(window)) & 0xFFFFFFu;
+    // The list's background as it stands on the screen (a double-buffered list paints its
+    // background only for the screen).
+    ShowWindow(view.hwnd(), SW_SHOWNOACTIVATE);
+    RedrawWindow(view.hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rc{};
+    GetClientRect(view.listView(0), &rc);
+    ASSERT_GT(rc.bottom, 100);
+    POINT at{rc.right / 2, rc.bottom - 20};
+    ClientToScreen(view.listView(0), &at);
+    const std::vector<Colour> shown = desk.readScreen(Rect{at.x, at.y, at.x + 1, at.y + 1});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(static_cast<COLORREF>(shown[0]), window) << std::hex << shown[0];
+    const std::vector<std::uint32_t> square = imagePixels(view.smallImages(), 1);
+    ASSERT_EQ(square.size(), 16u * 16u);
+    EXPECT_EQ(square[4 * 16 + 12] & 0xFFFFFFu, expected) << std::hex << square[4 * 16 + 12];
+    EXPECT_EQ(square[4 * 16 + 2] & 0xFFFFFFu, 0xE01010u) << std::hex << square[4 * 16 + 2];
+    // The list's own colour, as the control holds it.
+    EXPECT_EQ(static_cast<COLORREF>(SendMessageW(view.listView(0), LVM_GETBKCOLOR, 0, 0)), window);
 }
 
 TEST_F(MenuViewTest, RebuildsGiveTheControlsAFreshWindowWouldHave) {
