@@ -9,5 +9,7 @@ namespace kesk::win::msg {
 inline constexpr UINT kTrayNotify = WM_APP + 2;
 // Asks the main window to show the menu window.
 inline constexpr UINT kShowMenu = WM_APP + 3;
+// Tells the menu window that item pictures read on the picture worker are waiting.
+inline constexpr UINT kPicturesReady = WM_APP + 20;
 
 } // namespace kesk::win::msg
