@@ -276,6 +276,7 @@ LRESULT StartButton::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
         pressed_ = true;
+        lastPressTime_ = static_cast<DWORD>(GetMessageTime());
         SetCapture(hwnd());
         return 0;
     case WM_LBUTTONUP: {
@@ -297,6 +298,11 @@ LRESULT StartButton::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_LBUTTONDBLCLK:
+        // Presses that waited in the queue while the thread was busy can be paired into a
+        // double click however far apart the user made them: only their own times count.
+        if (static_cast<DWORD>(GetMessageTime()) - lastPressTime_ > GetDoubleClickTime()) {
+            return onMessage(WM_LBUTTONDOWN, wParam, lParam);
+        }
         swallowNextUp_ = true;
         pressed_ = false;
         if (onDblClick) {
