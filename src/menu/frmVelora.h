@@ -337,7 +337,6 @@ class frmVelora {
     Bitmap tmpPicBoxSmallSurface_;
     // Kept between items and builds so that their memory is reused.
     Bitmap iconScratch_;
-    Picture pictureScratch_;
     KeptPicture fallback_;
     KeptPicture background_;
     ShrinkRoute shrinkRoute_;

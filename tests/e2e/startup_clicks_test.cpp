@@ -26,24 +26,23 @@ struct Search {
     HWND found;
 };
 
+BOOL CALLBACK matchWindow(HWND h, LPARAM lp) {
+    auto* want = reinterpret_cast<Search*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(h, &owner);
+    wchar_t name[128] = {};
+    GetClassNameW(h, name, 128);
+    if (owner == want->pid && std::wstring(name) == want->cls && IsWindowVisible(h) != FALSE) {
+        want->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A visible top-level window of class `cls` of process `pid`.
 HWND visibleWindow(DWORD pid, const wchar_t* cls) {
     Search s{pid, cls, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* want = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            wchar_t name[128] = {};
-            GetClassNameW(h, name, 128);
-            if (owner == want->pid && std::wstring(name) == want->cls &&
-                IsWindowVisible(h) != FALSE) {
-                want->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 

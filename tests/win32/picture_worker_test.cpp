@@ -249,10 +249,7 @@ TEST_F(PictureWorkerTest, TheWindowAnswersWhilePicturesAreRead) {
         std::atomic<int> answered{0};
         std::atomic<int> asked{0};
         std::atomic<bool> done{false};
-    } probe{view.hwnd()};
-    HANDLE t = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
+        static DWORD WINAPI run(void* p) {
             auto& pr = *static_cast<Probe*>(p);
             for (int i = 0; i < 10; ++i) {
                 DWORD_PTR r = 0;
@@ -264,8 +261,9 @@ TEST_F(PictureWorkerTest, TheWindowAnswersWhilePicturesAreRead) {
             }
             pr.done = true;
             return 0;
-        },
-        &probe, 0, nullptr);
+        }
+    } probe{view.hwnd()};
+    HANDLE t = CreateThread(nullptr, 0, &Probe::run, &probe, 0, nullptr);
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(pumpUntil([&] { return probe.done.load(); }, 10000));
     WaitForSingleObject(t, INFINITE);
