@@ -56,8 +56,11 @@ void clearItem(MenuItem& item) noexcept {
     item.TargetMissing = 0;
 }
 
-bool isBlank(const std::string& text) noexcept {
-    return text.find_first_not_of(' ') == std::string::npos;
+// Builds are told apart across windows too: a window loaded after another was unloaded
+// shares the picture service with it, and must never take that one's late results.
+std::uint64_t nextPictureGeneration() noexcept {
+    static std::uint64_t last = 0;
+    return ++last;
 }
 
 } // namespace
@@ -152,11 +155,25 @@ bool frmVelora::Form_Construct() noexcept {
     bool ok = true;
     do {
         rebuildRequested_ = false;
+        // Whatever is still to come for an earlier build is stale from here on.
+        generation_ = nextPictureGeneration();
+        jobs_.clear();
+        arrived_.clear();
+        applied_ = 0;
+        entryOf_.assign(s_.menuItems.size(), EntryPlace{});
+        pendingItems_.assign(s_.menuItems.size(), false);
         ErrorRecord failure;
         ok = guardEvent([this] { construct(); }, &failure);
         ++s_.buildCount;
         s_.lastBuildFailed = !ok;
         s_.lastBuildError = ok ? ErrorRecord{} : std::move(failure);
+        if (pictures_ != nullptr) {
+            // Also after a failure: the entries the build made get their pictures, and
+            // without jobs the service at least drops an earlier build's.
+            arrived_.resize(jobs_.size());
+            guardEvent([this] { pictures_->submit(std::move(jobs_), generation_); });
+            jobs_.clear();
+        }
     } while (rebuildRequested_);
     building_ = false;
     return ok;
@@ -196,6 +213,8 @@ void frmVelora::construct() {
     for (MenuItem& item : s_.menuItems) {
         clearItem(item);
     }
+    entryOf_.assign(s_.menuItems.size(), EntryPlace{});
+    pendingItems_.assign(s_.menuItems.size(), false);
     for (std::size_t j = 0; j < sections.size(); ++j) {
         MenuItem& item = s_.menuItems[j];
         const std::string& sect = sections[j];
@@ -210,8 +229,14 @@ void frmVelora::construct() {
         ini.readString(sect, catalogue::kKeyName, item.Name);
         ini.readString(sect, catalogue::kKeyWorkdir, item.Workdir);
         item.ID = catalogue::entryKey(static_cast<std::int32_t>(j));
-        item.TargetMissing = desktop_.canOpenForReading(item.Target) ? 0 : 1;
-        resolveItemIcon(item);
+        if (pictures_ != nullptr) {
+            // The picture and the target check may wait on slow files (a program on a
+            // network path): the service reads them, the entry shows a placeholder meanwhile.
+            jobs_.push_back(PictureJob{jobs_.size(), j, item.Icon, item.Target});
+            pendingItems_[j] = true;
+        } else {
+            resolveItemIcon(item);
+        }
     }
 
     for (ListViewState& list : s_.lstViewA) {
@@ -246,6 +271,7 @@ void frmVelora::prepareImageLists() {
     s_.vlImgList.clear();
     s_.vlImgListSmall.clear();
 
+    scratchColour_ = s_.tmpPicBox.backColour;
     const std::int32_t w = usableSmallIconSize(s_.smallIconWidth);
     const std::int32_t h = usableSmallIconSize(s_.smallIconHeight);
     s_.vlImgListSmall.imageWidth = w;
@@ -296,80 +322,53 @@ const Picture& frmVelora::ownPicture(const std::string& path, const PictureReque
 }
 
 void frmVelora::resolveItemIcon(MenuItem& item) {
-    // A missing icon file fails to load just as it fails to exist: no separate
-    // existence check, which would cost one more file system call per item.
-    if (!item.Icon.empty() && addIconFromIconFile(item)) {
-        item.IconSource = IconFromIconFile;
-        return;
-    }
-    std::int16_t k = addIconFromExe(item.Target);
-    if (k >= 1) {
-        item.IconIndex = k;
-        item.IconSource = IconFromExe;
-        return;
-    }
-    k = addIconFromSystem(item.Target);
-    if (k != 0) {
-        item.IconIndex = k;
-        item.IconSource = IconFromSystem;
-        return;
-    }
-    item.IconIndex = 1;
-    item.IconSource = IconNotFound;
+    PictureResolver resolver(desktop_, nullptr);
+    applyPicture(item, resolver.resolve(PictureJob{0, 0, item.Icon, item.Target}));
 }
 
-// A picture that exists but cannot be decoded (a folder, a corrupt or foreign
-// file) gives no image at all, so the item falls through to the next source
-// and the two lists cannot get out of step.
-bool frmVelora::addIconFromIconFile(MenuItem& item) {
-    Picture& picture = pictureScratch_;
-    if (desktop_.loadPicture(
-            item.Icon,
-            PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize},
-            picture) != PictureError::None ||
-        picture.scaled.empty()) {
-        return false;
+// The one place a found picture goes into the image lists, whether it was read during the
+// build or arrived later: both routes give the same numbers and pixels.
+void frmVelora::applyPicture(MenuItem& item, const PictureResult& r) {
+    item.TargetMissing = r.targetMissing ? 1 : 0;
+    switch (r.source) {
+    case IconFromIconFile:
+        paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_,
+                              r.topLeft);
+        shrinkIcon();
+        item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section, r.large,
+                                      tmpPicBoxSmallSurface_);
+        item.IconSource = IconFromIconFile;
+        return;
+    case IconFromExe:
+    case IconFromSystem:
+        item.IconIndex = addScratchIcon(r.large);
+        item.IconSource = r.source;
+        return;
+    default:
+        item.IconIndex = 1;
+        item.IconSource = IconNotFound;
+        return;
     }
-    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
-                          s_.tmpPicBox.backColour, picture.topLeft);
-    shrinkIcon();
-    item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section, picture.scaled,
-                                  tmpPicBoxSmallSurface_);
-    return true;
 }
 
 std::int16_t frmVelora::addIconFromExe(const std::string& path) {
-    if (desktop_.iconCount(path) <= 0) {
-        return 0;
-    }
-    if (!desktop_.extractIcon(path, 0, kLargeIconSize, iconScratch_)) {
+    PictureResolver resolver(desktop_, nullptr);
+    if (!resolver.iconFromExe(path, iconScratch_)) {
         return 0;
     }
     return addScratchIcon(iconScratch_);
 }
 
 std::int16_t frmVelora::addIconFromSystem(const std::string& path) {
-    const std::optional<Bitmap> icon = iconFromSystem(path);
-    if (!icon) {
+    PictureResolver resolver(desktop_, nullptr);
+    if (!resolver.iconFromSystem(path, iconScratch_)) {
         return 0;
     }
-    return addScratchIcon(*icon);
-}
-
-std::optional<Bitmap> frmVelora::iconFromSystem(const std::string& path) {
-    if (isBlank(path)) {
-        return std::nullopt;
-    }
-    Bitmap icon;
-    if (!desktop_.shellIcon(path, kLargeIconSize, icon)) {
-        return std::nullopt;
-    }
-    return icon;
+    return addScratchIcon(iconScratch_);
 }
 
 std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
-    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
-                          s_.tmpPicBox.backColour, icon);
+    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_, icon);
     const std::int16_t n = conv::checkedInteger(std::int64_t{s_.vlImgList.count()} + 1);
     shrinkIcon();
     return addImagePair(s_.vlImgList, s_.vlImgListSmall, iconImageKey(n), tmpPicBoxSurface_,
@@ -393,7 +392,88 @@ void frmVelora::addListEntry(std::size_t list, MenuItem& item) {
     // The build checked the target moments before; asking the file system
     // again for every item would double the build's file checks.
     entry.red = item.TargetMissing != 0;
-    s_.lstViewA.at(list).entries.push_back(std::move(entry));
+    std::vector<ListEntry>& entries = s_.lstViewA.at(list).entries;
+    const std::size_t record = static_cast<std::size_t>(&item - s_.menuItems.data());
+    if (record < entryOf_.size()) {
+        entryOf_[record] = EntryPlace{static_cast<int>(list), entries.size()};
+    }
+    entries.push_back(std::move(entry));
+}
+
+bool frmVelora::picturePending(std::size_t item) const noexcept {
+    return item < pendingItems_.size() && pendingItems_[item];
+}
+
+const PictureResult* frmVelora::arrivedPicture(std::size_t item) const noexcept {
+    for (std::size_t p = applied_; p < arrived_.size(); ++p) {
+        if (arrived_[p] && arrived_[p]->item == item) {
+            return &*arrived_[p];
+        }
+    }
+    return nullptr;
+}
+
+void frmVelora::cancelPictures() noexcept {
+    generation_ = nextPictureGeneration();
+    arrived_.clear();
+    applied_ = 0;
+    pendingItems_.assign(pendingItems_.size(), false);
+    if (pictures_ != nullptr) {
+        guardEvent([this] { pictures_->submit({}, generation_); });
+    }
+}
+
+void frmVelora::picturesArrived(std::vector<PictureResult> results) noexcept {
+    guardEvent([&] {
+        for (PictureResult& r : results) {
+            if (r.generation != generation_ || r.position < applied_ ||
+                r.position >= arrived_.size() || r.item >= s_.menuItems.size()) {
+                continue;
+            }
+            arrived_[r.position] = std::move(r);
+        }
+        takeArrivedPictures();
+        showEditorSource();
+    });
+}
+
+void frmVelora::takeArrivedPictures() {
+    const std::size_t before = applied_;
+    ErrorRecord failure;
+    const bool ok = guardEvent(
+        [&] {
+            while (applied_ < arrived_.size() && arrived_[applied_]) {
+                const PictureResult& r = *arrived_[applied_];
+                MenuItem& item = s_.menuItems[r.item];
+                applyPicture(item, r);
+                if (r.item < pendingItems_.size()) {
+                    pendingItems_[r.item] = false;
+                }
+                if (r.item < entryOf_.size() && entryOf_[r.item].list >= 0) {
+                    const EntryPlace at = entryOf_[r.item];
+                    ListEntry& entry =
+                        s_.lstViewA[static_cast<std::size_t>(at.list)].entries.at(at.index);
+                    entry.largePicture = item.IconIndex;
+                    entry.smallPicture = item.IconIndex;
+                    entry.red = item.TargetMissing != 0;
+                }
+                arrived_[applied_].reset();
+                ++applied_;
+            }
+        },
+        &failure);
+    if (!ok) {
+        // As a build that failed in its picture steps: what was taken stays, the rest keep
+        // their placeholders.
+        s_.lastBuildFailed = true;
+        s_.lastBuildError = std::move(failure);
+        arrived_.clear();
+        applied_ = 0;
+        pendingItems_.assign(pendingItems_.size(), false);
+    }
+    if (applied_ != before || !ok) {
+        ++s_.pictureBatches;
+    }
 }
 
 std::int16_t frmVelora::getTaskbarHeight() {

@@ -19,6 +19,7 @@
 
 #include "catalogue/catalogue.h"
 #include "menu/imagelists.h"
+#include "menu/picture_jobs.h"
 #include "platform/desktop.h"
 #include "support/errors.h"
 #include "support/mdShellEx.h"
@@ -43,14 +44,6 @@ struct MenuItem {
     bool operator==(const MenuItem&) const = default;
 };
 
-// Where an item's picture came from; the values index iconSourceTexts.
-enum IconSourceCode : std::int16_t {
-    IconFromExe = 0,
-    IconFromIconFile = 1,
-    IconFromSystem = 2,
-    IconNotFound = 3,
-};
-
 struct ControlState {
     std::int32_t left = 0;
     std::int32_t top = 0;
@@ -71,10 +64,12 @@ struct ControlState {
 };
 
 struct ListEntry {
-    std::string key;               // the item's ID ("ID 3")
-    std::string text;              // the item's Name
-    std::int16_t largePicture = 0; // image number in vlImgList (1-based)
-    std::int16_t smallPicture = 0; // image number in vlImgListSmall (1-based)
+    std::string key;  // the item's ID ("ID 3")
+    std::string text; // the item's Name
+    // Image numbers in vlImgList and vlImgListSmall (1-based); 0 while the item's picture is
+    // still being read, and the entry shows a neutral placeholder in its place.
+    std::int16_t largePicture = 0;
+    std::int16_t smallPicture = 0;
     // Position nudge in twips: left edge at `left`, and `topOffset` below the
     // place the list's arrangement gives the entry.
     std::int32_t left = 0;
@@ -165,6 +160,9 @@ struct frmVeloraState {
 
     // --- Builds ----------------------------------------------------------------------------
     std::int32_t buildCount = 0; // builds run to their end or to a failure
+    // Batches of item pictures taken into the image lists since the start; a view that saw
+    // the same build and the same count shows every picture there is.
+    std::int32_t pictureBatches = 0;
     bool lastBuildFailed = false;
     ErrorRecord lastBuildError; // number 0 after a complete build
 };
@@ -213,17 +211,14 @@ class frmVelora {
     // Adds the item's entry at the end of list `list` (0..3).
     void addListEntry(std::size_t list, MenuItem& item);
 
-    // Finds the item's picture, may add one image to each image list, and
-    // sets IconIndex and IconSource.
+    // Finds the item's picture here and now, may add one image to each image
+    // list, and sets IconIndex, IconSource and TargetMissing.
     void resolveItemIcon(MenuItem& item);
     // The first icon stored in the file, added to both lists; its number, or 0
     // when the file holds none.
     std::int16_t addIconFromExe(const std::string& path);
     // The shell's icon for the path, added to both lists; its number, or 0.
     std::int16_t addIconFromSystem(const std::string& path);
-    // The shell's icon for the path; none for a path of blanks (the shell is
-    // then not asked) or when the shell gives none.
-    std::optional<Bitmap> iconFromSystem(const std::string& path);
     // tmpPicBoxSmall := the nearest-neighbour copy of tmpPicBox.
     void shrinkIcon() noexcept;
 
@@ -236,6 +231,27 @@ class frmVelora {
     // The scratch surfaces, readable for tests and the view's diagnostics.
     const Bitmap& tmpPicBoxSurface() const noexcept { return tmpPicBoxSurface_; }
     const Bitmap& tmpPicBoxSmallSurface() const noexcept { return tmpPicBoxSmallSurface_; }
+
+    // --- Pictures read elsewhere -----------------------------------------------------------------
+    // With a service, a build leaves its items' pictures (and the target checks that make
+    // entries red) to it: the build's entries show placeholders until picturesArrived takes
+    // their results. Without one (nullptr) every build reads them itself. The service must
+    // outlive this presenter or be unset first.
+    void setPictureService(PictureService* service) noexcept { pictures_ = service; }
+    // Results of the service, in any order and batches. Those of an older build are
+    // dropped; the others are taken in their items' order, each as soon as every earlier
+    // item's is in, so that image numbers are exactly what a build that read them itself
+    // gives. Entries that got their picture change in state().
+    void picturesArrived(std::vector<PictureResult> results) noexcept;
+    // No more results are wanted (the window goes): the service drops its jobs, entries
+    // still waiting keep their placeholders.
+    void cancelPictures() noexcept;
+    // The build whose results are wanted.
+    std::uint64_t pictureGeneration() const noexcept { return generation_; }
+    // Whether some item of the last build still waits for its picture.
+    bool picturesPending() const noexcept { return applied_ < arrived_.size(); }
+    // Whether record `item`'s picture is still to come.
+    bool picturePending(std::size_t item) const noexcept;
 
     // --- Clicks, the context panel, the item editor and drops ----------------------------------
     // Where items are started and the owner window passed along; without a
@@ -277,8 +293,10 @@ class frmVelora {
   private:
     void construct();
     void prepareImageLists();
-    bool addIconFromIconFile(MenuItem& item);
+    void applyPicture(MenuItem& item, const PictureResult& r);
     std::int16_t addScratchIcon(const Bitmap& icon);
+    void takeArrivedPictures();
+    void showEditorSource();
     void placeWindow(std::int16_t tb);
     void applySkin();
     double twipsPerPixelY();
@@ -312,6 +330,8 @@ class frmVelora {
         ErrorRecord lastLaunchError;
         std::string panelSection;           // the item the context panel was opened for
         std::optional<MenuItem> editorItem; // the item the editor shows, as it showed it
+        // Record index of the editor's item while its picture source is still to come.
+        std::optional<std::size_t> editorSourceAwaited;
     };
     void loadPanelPicture(const char* file, const ControlState& panel, Bitmap& picture);
     void colourEditField(std::size_t k) noexcept;
@@ -320,12 +340,30 @@ class frmVelora {
     Bitmap tmpPicBoxSmallSurface_;
     // Kept between items and builds so that their memory is reused.
     Bitmap iconScratch_;
-    Picture pictureScratch_;
     KeptPicture fallback_;
     KeptPicture background_;
     ShrinkRoute shrinkRoute_;
     bool building_ = false;
     bool rebuildRequested_ = false;
+
+    // The colours this build's scratch surfaces were cleared to: pictures that arrive after
+    // the build ended are drawn as they would have been during it.
+    Colour scratchColour_ = kScratchDesignColour;
+    PictureService* pictures_ = nullptr;
+    std::uint64_t generation_ = 0;
+    std::vector<PictureJob> jobs_; // this build's, until submitted
+    // Results by job position; those before applied_ are in the image lists.
+    std::vector<std::optional<PictureResult>> arrived_;
+    std::size_t applied_ = 0;
+    // Where each record's entry is: list and place; list -1 for a record without one.
+    struct EntryPlace {
+        int list = -1;
+        std::size_t index = 0;
+    };
+    std::vector<EntryPlace> entryOf_;
+    std::vector<bool> pendingItems_; // by record: its picture is still to come
+    // The arrived result of a record whose picture is still to come; nullptr if none.
+    const PictureResult* arrivedPicture(std::size_t item) const noexcept;
 
     // --- Resizing and auto-hide ----------------------------------------------------------------
   public:

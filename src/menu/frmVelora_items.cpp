@@ -236,7 +236,18 @@ void frmVelora::openItemEditor() {
     const auto source = static_cast<std::size_t>(r.IconSource);
     s_.txtEditItem[5].caption =
         source < s_.iconSourceTexts.size() ? s_.iconSourceTexts[source] : "";
+    items_.editorSourceAwaited.reset();
+    if (!r.ID.empty()) {
+        const std::size_t record = recordIndex(r.ID, s_.menuItems.size());
+        if (picturePending(record)) {
+            // Which source wins is not known yet: the field stays empty until it is, rather
+            // than show a source that may turn out wrong.
+            s_.txtEditItem[5].caption.clear();
+            items_.editorSourceAwaited = record;
+        }
+    }
     s_.containerEditItem.visible = true;
+    showEditorSource();
     // Without its picture the panel still works, on its own colour.
     skipOnError([&] {
         loadPanelPicture(catalogue::kSkinEditBackgroundFile, s_.containerEditItem,
@@ -245,6 +256,31 @@ void frmVelora::openItemEditor() {
     for (std::size_t k = 0; k < s_.txtEditItem.size(); ++k) {
         colourEditField(k);
     }
+}
+
+void frmVelora::showEditorSource() {
+    if (!items_.editorSourceAwaited) {
+        return;
+    }
+    const std::size_t record = *items_.editorSourceAwaited;
+    // A build since may have given the record's place to another section.
+    if (!items_.editorItem || !s_.containerEditItem.visible || record >= s_.menuItems.size() ||
+        s_.menuItems[record].Section != items_.editorItem->Section) {
+        items_.editorSourceAwaited.reset();
+        return;
+    }
+    std::int16_t source = s_.menuItems[record].IconSource;
+    if (picturePending(record)) {
+        const PictureResult* r = arrivedPicture(record);
+        if (r == nullptr) {
+            return;
+        }
+        source = r->source;
+    }
+    items_.editorSourceAwaited.reset();
+    items_.editorItem->IconSource = source;
+    const auto k = static_cast<std::size_t>(source);
+    s_.txtEditItem[5].caption = k < s_.iconSourceTexts.size() ? s_.iconSourceTexts[k] : "";
 }
 
 void frmVelora::txtEditItem_Change(std::int16_t Index, const std::string& text) noexcept {

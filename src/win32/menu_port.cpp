@@ -20,10 +20,12 @@ void MenuPort::ensureLoaded() {
     retiredView_.reset();
     retiredPresenter_.reset();
     auto presenter = std::make_unique<frmVelora>(desktop_);
+    presenter->setPictureService(&pictures_);
     auto view = std::make_unique<MenuView>(*presenter);
     if (!view->create(owner_)) {
         raiseError(errnum::OutOfMemory, "The menu window could not be created", "frmVelora");
     }
+    view->setPictureWorker(&pictures_);
     // A click on the bare window unloads it, as the taskbar button's toggle does.
     view->onUnloadRequest = [this] { unload(); };
     presenter_ = std::move(presenter);
@@ -55,6 +57,7 @@ void MenuPort::unload() {
     }
     presenter_->Form_Unload();
     presenter_->Hide();
+    presenter_->cancelPictures();
     // The request may come from inside the view's own handler: the window is
     // hidden now and its objects are dropped at the next load.
     view_->render();

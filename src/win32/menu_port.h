@@ -11,6 +11,7 @@
 #include "platform/desktop.h"
 #include "tray/ports.h"
 #include "win32/menu_view.h"
+#include "win32/picture_worker.h"
 
 namespace kesk::win {
 
@@ -35,6 +36,7 @@ class MenuPort final : public MenuWindowPort {
     // The loaded window's view and presenter; nullptr while unloaded.
     MenuView* view() noexcept { return view_.get(); }
     frmVelora* presenter() noexcept { return presenter_.get(); }
+    PictureWorker& pictureWorker() noexcept { return pictures_; }
 
   private:
     // Loads the window if it is not loaded: creates it hidden and runs its
@@ -44,6 +46,9 @@ class MenuPort final : public MenuWindowPort {
 
     Desktop& desktop_;
     HWND owner_ = nullptr;
+    // Reads the pictures of every window this port loads, and keeps them between windows;
+    // declared first so that it outlives them.
+    PictureWorker pictures_;
     std::unique_ptr<frmVelora> presenter_;
     std::unique_ptr<MenuView> view_;
     // The last unloaded window, hidden, kept until the next load.

@@ -2,6 +2,7 @@
 
 #include "support/errors.h"
 #include "win32/fonts.h"
+#include "win32/messages.h"
 #include "win32/wtext.h"
 
 #include <commctrl.h>
@@ -15,6 +16,11 @@ namespace {
 
 constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
 constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
+
+// Pictures that finished while the window was busy are taken at most this often, by a timer,
+// whose messages come after the user's input.
+constexpr UINT_PTR kPictureTimer = 2;
+constexpr UINT kPictureBatchMs = 16;
 
 // Colours premultiplied by their alpha, which is what the image lists (and AlphaBlend)
 // expect of a 32-bit picture.
@@ -109,6 +115,12 @@ void paintPicture(HDC dc, const Bitmap& pic, int x, int y) {
                       0, static_cast<UINT>(pic.height), pic.pixels.data(), &bi, DIB_RGB_COLORS);
 }
 
+// The control numbers pictures from 0, the presenter from 1; an entry still waiting for its
+// picture shows none, and a placeholder is painted in its place.
+int controlImage(const ListEntry& e) noexcept {
+    return e.largePicture > 0 ? e.largePicture - 1 : I_IMAGENONE;
+}
+
 void fillRect(HDC dc, const RECT& r, COLORREF colour) {
     UniqueBrush brush(CreateSolidBrush(colour));
     FillRect(dc, &r, brush.get());
@@ -188,6 +200,9 @@ MenuView::MenuView(frmVelora& presenter) : presenter_(presenter) {
 }
 
 MenuView::~MenuView() {
+    if (worker_ != nullptr) {
+        worker_->forget(hwnd());
+    }
     // The list views refer to our image lists; they go with the window, before the lists.
     releaseItemControls();
     destroy();
@@ -339,13 +354,14 @@ void MenuView::render() {
 
     imagesReplaced_ = false;
     imagesChanged_ = false;
-    if (s.buildCount != renderedBuild_) {
+    if (s.buildCount != renderedBuild_ || s.pictureBatches != renderedBatches_) {
         renderImageLists();
     }
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
         renderList(k);
     }
     renderedBuild_ = s.buildCount;
+    renderedBatches_ = s.pictureBatches;
     renderItems();
 
     InvalidateRect(hwnd(), nullptr, FALSE);
@@ -354,6 +370,7 @@ void MenuView::render() {
 
 void MenuView::renderImageLists() {
     const frmVeloraState& s = presenter_.state();
+    // The shown strips hold only the images the lists took in; anything else is unknown.
     const ImageList& large = s.vlImgList;
     const ImageList& small = s.vlImgListSmall;
     // Most builds make the pictures the lists show already (a refresh, an edit of one
@@ -378,6 +395,32 @@ void MenuView::renderImageLists() {
         shown.count = static_cast<std::size_t>(src.count());
         shown.strip = src.strip;
     };
+    if (large_ && small_ && sameShape(large, shownLarge_) && sameShape(small, shownSmall_) &&
+        s.buildCount == renderedBuild_ &&
+        shownLarge_.count <= static_cast<std::size_t>(large.count()) &&
+        shownSmall_.count == shownLarge_.count && large.count() == small.count() &&
+        ImageList_GetImageCount(large_.get()) == static_cast<int>(shownLarge_.count) &&
+        ImageList_GetImageCount(small_.get()) == static_cast<int>(shownSmall_.count)) {
+        // Within one build the pictures only grow at the end as they arrive: the images
+        // shown stay as they are and the new ones are appended.
+        const std::size_t from = shownLarge_.count;
+        if (from == static_cast<std::size_t>(large.count())) {
+            return;
+        }
+        if (appendImages(large_.get(), large, from) && appendImages(small_.get(), small, from)) {
+            const auto grow = [from](const ImageList& src, ShownImages& shown) {
+                const std::size_t size = src.pixelsPerImage();
+                shown.strip.insert(shown.strip.end(),
+                                   src.strip.begin() + static_cast<std::ptrdiff_t>(from * size),
+                                   src.strip.end());
+                shown.count = static_cast<std::size_t>(src.count());
+            };
+            grow(large, shownLarge_);
+            grow(small, shownSmall_);
+            imagesChanged_ = true;
+            return;
+        }
+    }
     if (large_ && small_ && sameShape(large, shownLarge_) && sameShape(small, shownSmall_)) {
         const std::size_t d =
             std::min(firstChange(large, shownLarge_), firstChange(small, shownSmall_));
@@ -457,7 +500,8 @@ void MenuView::renderList(std::size_t k) {
     auto& shown = renderedEntries_[k];
     // A list whose entries are unchanged keeps its items, unless its image lists were made
     // anew (attaching them can arrange the items again); changed pictures are repainted.
-    if ((state.entries == shown || renderSelectionOnly(k)) && !imagesReplaced_) {
+    if ((state.entries == shown || renderSelectionOnly(k) || renderPicturesOnly(k)) &&
+        !imagesReplaced_) {
         if (imagesChanged_) {
             InvalidateRect(list, nullptr, TRUE);
         }
@@ -479,8 +523,7 @@ void MenuView::renderList(std::size_t k) {
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
         item.iItem = static_cast<int>(i);
         item.pszText = text.data();
-        // The control numbers pictures from 0, the presenter from 1.
-        item.iImage = e.largePicture - 1;
+        item.iImage = controlImage(e);
         item.lParam = static_cast<LPARAM>(i);
         item.state = e.selected ? LVIS_SELECTED : 0;
         item.stateMask = LVIS_SELECTED;
@@ -523,9 +566,105 @@ LRESULT MenuView::listNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
         const bool red = i < entries.size() && entries[i].red;
         cd.clrText = red ? RGB(255, 0, 0) : toColorRef(state.foreColour);
         cd.clrTextBk = toColorRef(state.backColour);
-        return CDRF_NEWFONT;
+        const bool waiting = i < entries.size() && entries[i].largePicture <= 0;
+        return CDRF_NEWFONT | (waiting ? CDRF_NOTIFYPOSTPAINT : 0);
+    }
+    if (cd.nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT) {
+        paintPlaceholder(k, cd);
     }
     return CDRF_DODEFAULT;
+}
+
+bool MenuView::renderPicturesOnly(std::size_t k) {
+    const auto& entries = presenter_.state().lstViewA[k].entries;
+    auto& shown = renderedEntries_[k];
+    if (entries.size() != shown.size()) {
+        return false;
+    }
+    const auto samePlace = [](ListEntry a, const ListEntry& b) {
+        a.largePicture = b.largePicture;
+        a.smallPicture = b.smallPicture;
+        a.red = b.red;
+        a.selected = b.selected;
+        return a == b;
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!samePlace(entries[i], shown[i])) {
+            return false;
+        }
+    }
+    HWND list = lists_[k];
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ListEntry& e = entries[i];
+        ListEntry& was = shown[i];
+        if (e.largePicture != was.largePicture || e.smallPicture != was.smallPicture) {
+            LVITEMW item{};
+            item.mask = LVIF_IMAGE;
+            item.iItem = static_cast<int>(i);
+            item.iImage = controlImage(e);
+            SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        if (e.selected != was.selected) {
+            LVITEMW item{};
+            item.stateMask = LVIS_SELECTED;
+            item.state = e.selected ? LVIS_SELECTED : 0;
+            SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        }
+        // Red is painted from the shown entries at every repaint.
+        was = e;
+    }
+    InvalidateRect(list, nullptr, FALSE);
+    return true;
+}
+
+// A neutral square of the picture's size, in a shade between the list's text and background,
+// where an entry's picture is still to come: the entry keeps its place and shape.
+void MenuView::paintPlaceholder(std::size_t k, const NMLVCUSTOMDRAW& cd) {
+    RECT icon{};
+    icon.left = LVIR_ICON;
+    if (SendMessageW(lists_[k], LVM_GETITEMRECT, cd.nmcd.dwItemSpec,
+                     reinterpret_cast<LPARAM>(&icon)) == 0) {
+        return;
+    }
+    const ListViewState& state = presenter_.state().lstViewA[k];
+    const COLORREF back = toColorRef(state.backColour);
+    const COLORREF fore = toColorRef(state.foreColour);
+    const auto mix = [](COLORREF a, COLORREF b, int shift) {
+        return static_cast<BYTE>((a * 3 + b) >> shift);
+    };
+    const COLORREF shade =
+        RGB(mix(GetRValue(back), GetRValue(fore), 2), mix(GetGValue(back), GetGValue(fore), 2),
+            mix(GetBValue(back), GetBValue(fore), 2));
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(large_.get(), &w, &h);
+    const int x = icon.left + std::max(0, static_cast<int>(icon.right - icon.left) - w) / 2;
+    const int y = icon.top + std::max(0, static_cast<int>(icon.bottom - icon.top) - h) / 2;
+    const RECT square{x + 2, y + 2, x + w - 2, y + h - 2};
+    fillRect(cd.nmcd.hdc, square, shade);
+}
+
+void MenuView::setPictureWorker(PictureWorker* worker) noexcept {
+    worker_ = worker;
+    if (worker_ != nullptr && hwnd() != nullptr) {
+        worker_->notify(hwnd(), msg::kPicturesReady);
+    }
+}
+
+bool MenuView::takePictures() {
+    if (worker_ == nullptr || hwnd() == nullptr) {
+        return false;
+    }
+    std::vector<PictureResult> results = worker_->take();
+    if (results.empty()) {
+        KillTimer(hwnd(), kPictureTimer);
+        return false;
+    }
+    presenter_.picturesArrived(std::move(results));
+    render();
+    // Come back for the next batch after the input that arrived meanwhile.
+    SetTimer(hwnd(), kPictureTimer, kPictureBatchMs, nullptr);
+    return true;
 }
 
 void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int originY) {
@@ -581,6 +720,10 @@ void MenuView::paintPanel(HDC dc, const RECT& area, const ControlState& panel,
 }
 
 LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == msg::kPicturesReady || (msg == WM_TIMER && wParam == kPictureTimer)) {
+        guardEvent([this] { takePictures(); });
+        return 0;
+    }
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;

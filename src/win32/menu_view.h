@@ -8,6 +8,7 @@
 #include "win32/dpi.h"
 #include "win32/drop_target.h"
 #include "win32/handles.h"
+#include "win32/picture_worker.h"
 #include "win32/shell_win32.h"
 #include "win32/window.h"
 
@@ -61,6 +62,11 @@ class MenuView final : public Window {
     void load();
     // Carries the presenter's state into the controls. Never pumps messages.
     void render();
+    // The worker that reads the presenter's pictures: the view takes its results as they come
+    // and hands them to the presenter. Set before load(); it must outlive the view.
+    void setPictureWorker(PictureWorker* worker) noexcept;
+    // Takes whatever pictures the worker has finished; true when there were some.
+    bool takePictures();
 
     // --- For the program's start and for tests ---------------------------------------------
     HWND listView(std::size_t k) const noexcept { return lists_.at(k); }
@@ -88,6 +94,10 @@ class MenuView final : public Window {
     void drawLabel(HDC dc, const ControlState& label, int originX, int originY);
     void renderImageLists();
     void renderList(std::size_t k);
+    // Applies a change of pictures, red marks or selection alone without refilling the list;
+    // false when more changed.
+    bool renderPicturesOnly(std::size_t k);
+    void paintPlaceholder(std::size_t k, const NMLVCUSTOMDRAW& cd);
     LRESULT listNotify(std::size_t k, const NMHDR& hdr, bool& handled);
 
     frmVelora& presenter_;
@@ -103,6 +113,8 @@ class MenuView final : public Window {
 
     // What the controls show now, so a render changes only what changed.
     std::int32_t renderedBuild_ = -1;
+    std::int32_t renderedBatches_ = -1;
+    PictureWorker* worker_ = nullptr;
     std::array<std::vector<ListEntry>, catalogue::kGroupCount> renderedEntries_;
     std::array<bool, catalogue::kGroupCount> renderedAttached_{};
     // The pictures the image lists hold, as the presenter gave them.

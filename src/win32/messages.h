@@ -12,5 +12,7 @@ inline constexpr UINT kTrayNotify = WM_APP + 2;
 inline constexpr UINT kStartMenuClosed = WM_APP + 4;
 // A taskbar window (or a window inside one) was created or shown.
 inline constexpr UINT kTaskbarEvent = WM_APP + 5;
+// Tells the menu window that item pictures read on the picture worker are waiting.
+inline constexpr UINT kPicturesReady = WM_APP + 20;
 
 } // namespace kesk::win::msg

@@ -286,6 +286,7 @@ LRESULT StartButton::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // pressed by the double click, can take it): a fresh press starts a fresh click.
         swallowNextUp_ = false;
         pressed_ = true;
+        lastPressTime_ = static_cast<DWORD>(GetMessageTime());
         SetCapture(hwnd());
         return 0;
     case WM_LBUTTONUP: {
@@ -307,6 +308,11 @@ LRESULT StartButton::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_LBUTTONDBLCLK:
+        // Presses that waited in the queue while the thread was busy can be paired into a
+        // double click however far apart the user made them: only their own times count.
+        if (static_cast<DWORD>(GetMessageTime()) - lastPressTime_ > GetDoubleClickTime()) {
+            return onMessage(WM_LBUTTONDOWN, wParam, lParam);
+        }
         swallowNextUp_ = true;
         pressed_ = false;
         if (onDblClick) {

@@ -59,6 +59,7 @@ class StartButton final : public Window {
     bool pressed_ = false;
     // The release that ends a double click is no click of its own.
     bool swallowNextUp_ = false;
+    DWORD lastPressTime_ = 0; // message time of the last press
     IDropTarget* dropTarget_ = nullptr;
     bool oleStarted_ = false;
 };

@@ -52,6 +52,9 @@ class FakeDesktop : public Desktop {
     std::vector<std::int32_t> systemColoursAsked;
     std::vector<std::string> picturesAsked;
     std::vector<PictureRequest> pictureRequests;
+    std::vector<std::string> iconCountAsked;
+    std::vector<std::string> extractAsked;
+    std::vector<std::string> readChecks; // canOpenForReading
     int beeps = 0;
 
     // --- Scripting helpers -------------------------------------------------------------
@@ -93,14 +96,18 @@ class FakeDesktop : public Desktop {
     }
 
     bool canOpenForReading(const std::string& path) override {
+        readChecks.push_back(path);
+        return readable(path);
+    }
+    bool readable(const std::string& path) const {
         if (path.empty() || directories.count(path) != 0) {
             return false;
         }
         return files.count(path) != 0 || pictures.count(path) != 0 || icons.count(path) != 0;
     }
     bool pathExists(const std::string& path) override {
-        return !path.empty() && (canOpenForReading(path) || directories.count(path) != 0 ||
-                                 shellIcons.count(path) != 0);
+        return !path.empty() &&
+               (readable(path) || directories.count(path) != 0 || shellIcons.count(path) != 0);
     }
     std::optional<fileio::FileStamp> fileStamp(const std::string& path) override {
         const auto it = stamps.find(path);
@@ -120,7 +127,7 @@ class FakeDesktop : public Desktop {
         out = Picture{};
         const auto it = pictures.find(path);
         if (it == pictures.end()) {
-            return canOpenForReading(path) ? PictureError::InvalidPicture : PictureError::NotFound;
+            return readable(path) ? PictureError::InvalidPicture : PictureError::NotFound;
         }
         const FakePicture& p = it->second;
         if (p.corrupt) {
@@ -150,11 +157,13 @@ class FakeDesktop : public Desktop {
     }
 
     std::int32_t iconCount(const std::string& path) override {
+        iconCountAsked.push_back(path);
         const auto it = icons.find(path);
         return it == icons.end() ? 0 : static_cast<std::int32_t>(it->second.size());
     }
     bool extractIcon(const std::string& path, std::int32_t index, std::int32_t size,
                      Bitmap& out) override {
+        extractAsked.push_back(path);
         const auto it = icons.find(path);
         if (it == icons.end() || index < 0 ||
             static_cast<std::size_t>(index) >= it->second.size() ||

@@ -1,0 +1,343 @@
+// Item pictures read on the worker thread: a real view with a real worker ends with exactly
+// the pictures of a build that read them itself, the window answers while they are read,
+// stale work is dropped, and the worker ends when told, also when a source never answers.
+#include "win32/picture_worker.h"
+
+#include "support/appinfo.h"
+#include "win32/desktop_test_pictures.h"
+#include "win32/desktop_win32.h"
+#include "win32/menu_view.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Forwards to a real desktop, and can hold every question about a program's icons: for a
+// while, or until released.
+class HoldingDesktop final : public Desktop {
+  public:
+    struct Control {
+        std::atomic<DWORD> delayMs{0};
+        HANDLE release = nullptr; // while not set, iconCount waits for it
+        std::atomic<int> iconCounts{0};
+    };
+    explicit HoldingDesktop(std::shared_ptr<Control> c) : c_(std::move(c)) {}
+
+    Point cursorPos() override { return real_.cursorPos(); }
+    ScreenMetrics screen() override { return real_.screen(); }
+    Rect taskbarRect() override { return real_.taskbarRect(); }
+    Rect startButtonRect() override { return real_.startButtonRect(); }
+    std::vector<Colour> readScreen(const Rect& a) override { return real_.readScreen(a); }
+    bool canOpenForReading(const std::string& p) override { return real_.canOpenForReading(p); }
+    bool pathExists(const std::string& p) override { return real_.pathExists(p); }
+    std::optional<fileio::FileStamp> fileStamp(const std::string& p) override {
+        // Nothing is kept: every item is read, so the work lasts.
+        return c_->delayMs > 0 || c_->release != nullptr ? std::nullopt : real_.fileStamp(p);
+    }
+    PictureError loadPicture(const std::string& p, const PictureRequest& r, Picture& out) override {
+        return real_.loadPicture(p, r, out);
+    }
+    std::int32_t iconCount(const std::string& p) override {
+        ++c_->iconCounts;
+        if (c_->release != nullptr) {
+            WaitForSingleObject(c_->release, INFINITE);
+        }
+        if (c_->delayMs > 0) {
+            Sleep(c_->delayMs);
+        }
+        return real_.iconCount(p);
+    }
+    bool extractIcon(const std::string& p, std::int32_t i, std::int32_t s, Bitmap& out) override {
+        return real_.extractIcon(p, i, s, out);
+    }
+    bool shellIcon(const std::string& p, std::int32_t s, Bitmap& out) override {
+        return real_.shellIcon(p, s, out);
+    }
+    void beep() override {}
+    void messageBox(const std::string&, const std::string&) override {}
+    std::vector<std::string> processNames() override { return {}; }
+
+  private:
+    std::shared_ptr<Control> c_;
+    win::Win32Desktop real_;
+};
+
+win::PictureWorker::DesktopMaker holding(std::shared_ptr<HoldingDesktop::Control> c) {
+    return [c] { return std::make_unique<HoldingDesktop>(c); };
+}
+
+// Every point of image `i` of `il`, drawn on magenta.
+std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
+    int w = 0;
+    int h = 0;
+    ImageList_GetIconSize(il, &w, &h);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    win::UniqueDC dc(CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    auto* p = static_cast<std::uint32_t*>(bits);
+    std::fill(p, p + w * h, 0x00FF00FFu);
+    {
+        win::SelectGuard sel(dc.get(), dib.get());
+        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
+    }
+    GdiFlush();
+    return std::vector<std::uint32_t>(p, p + w * h);
+}
+
+// Runs the thread's messages until `done` or `ms` have passed; whether `done` came true.
+bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (!done()) {
+        if (GetTickCount64() >= end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+    return true;
+}
+
+class PictureWorkerTest : public ::testing::Test {
+  protected:
+    ComScope com;
+    TempDir dir{"pictureworker"};
+    win::Win32Desktop desk;
+
+    void SetUp() override {
+        fs::create_directories(dir / "skin");
+        fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "notFound.ico", dir / "notFound.ico");
+        writeText(dir / "skin" / "skin.ini", "[COLORS]\nLIST_BOX_BG=F0E0D0\nLIST_BOX_FG=402010\n");
+        writeBytes(dir / "skin" / "Velora_BG.bmp",
+                   makeBmp24(64, 64, [](int, int) { return 0x102030u; }));
+        app::overrideForTests(u8(dir.path()), "KeskVLM");
+    }
+    void TearDown() override { app::overrideForTests("", ""); }
+
+    static void writeText(const fs::path& p, const std::string& text) {
+        Bytes b;
+        for (char c : text) {
+            if (c == '\n') {
+                b.push_back('\r');
+            }
+            b.push_back(static_cast<std::uint8_t>(c));
+        }
+        writeBytes(p, b);
+    }
+    void writeCatalogue(const std::string& items) {
+        writeText(dir / "velora.ini",
+                  "[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n" + items);
+    }
+    static std::string item(const std::string& section, const std::string& group,
+                            const std::string& target, const std::string& icon = "") {
+        return "[" + section + "]\nName=" + section + "\nTarget=" + target +
+               "\nParam=\nWorkdir=\nIcon=" + icon + "\nGroup=" + group + "\n";
+    }
+    static std::string notepads(int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) {
+            s += item("Pad" + std::to_string(i), i % 2 ? "Tools" : "Scripts",
+                      "C:\\windows\\notepad.exe");
+        }
+        return s;
+    }
+
+    struct Entry {
+        std::string key;
+        int image;
+        bool operator==(const Entry&) const = default;
+    };
+    static std::vector<Entry> entriesOf(const win::MenuView& view, std::size_t k) {
+        std::vector<Entry> out;
+        HWND list = view.listView(k);
+        const auto n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            LVITEMW it{};
+            it.mask = LVIF_IMAGE | LVIF_PARAM;
+            it.iItem = i;
+            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            out.push_back(Entry{view.entryKey(k, it.lParam), it.iImage});
+        }
+        return out;
+    }
+};
+
+TEST_F(PictureWorkerTest, EveryItemEndsWithThePictureOfABuildThatReadItItself) {
+    writeBytes(dir / "notes.txt", Bytes{'h', 'i'});
+    writeBytes(dir / "own.ico", makeIco({{32, 0xFF20A020u}}));
+    writeBytes(dir / "bad.ico", Bytes{0, 0, 1, 0, 9, 9});
+    fs::create_directories(dir / "folder");
+    const std::string d = u8(dir.path());
+    writeCatalogue(item("Own", "Applications", "C:\\windows\\notepad.exe", d + "\\own.ico") +
+                   item("Gone", "Scripts", d + "\\missing.exe") +
+                   item("Notes", "Documents", d + "\\notes.txt") +
+                   item("Bad", "Tools", "C:\\windows\\system32\\cmd.exe", d + "\\bad.ico") +
+                   item("Folder", "Documents", d + "\\folder") + item("Blank", "Scripts", "  ") +
+                   item("Game", "Games", "C:\\windows\\notepad.exe") + notepads(30));
+
+    frmVelora syncPresenter{desk};
+    win::MenuView sync{syncPresenter};
+    ASSERT_TRUE(sync.create());
+    syncPresenter.Form_Load();
+    syncPresenter.Form_Construct();
+    sync.render();
+    ASSERT_FALSE(syncPresenter.state().lastBuildFailed);
+
+    win::PictureWorker worker;
+    frmVelora presenter{desk};
+    presenter.setPictureService(&worker);
+    win::MenuView view{presenter};
+    ASSERT_TRUE(view.create());
+    view.setPictureWorker(&worker);
+    view.load();
+    presenter.Form_Construct(); // the second build of a start-up replaces the first's work
+    view.render();
+    ASSERT_TRUE(pumpUntil([&] { return !presenter.picturesPending(); }, 20000));
+
+    EXPECT_EQ(presenter.state().menuItems, syncPresenter.state().menuItems);
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        EXPECT_EQ(presenter.state().lstViewA[k].entries, syncPresenter.state().lstViewA[k].entries);
+        EXPECT_EQ(entriesOf(view, k), entriesOf(sync, k)) << "list " << k;
+    }
+    for (auto [mine, theirs] : {std::pair{view.largeImages(), sync.largeImages()},
+                                std::pair{view.smallImages(), sync.smallImages()}}) {
+        ASSERT_EQ(ImageList_GetImageCount(mine), ImageList_GetImageCount(theirs));
+        for (int i = 0; i < ImageList_GetImageCount(mine); ++i) {
+            EXPECT_EQ(imagePixels(mine, i), imagePixels(theirs, i)) << "image " << i;
+        }
+    }
+}
+
+TEST_F(PictureWorkerTest, TheWindowAnswersWhilePicturesAreRead) {
+    writeCatalogue(notepads(1000));
+    auto control = std::make_shared<HoldingDesktop::Control>();
+    control->delayMs = 2; // at least two seconds of reading
+    win::PictureWorker worker(holding(control));
+    frmVelora presenter{desk};
+    presenter.setPictureService(&worker);
+    win::MenuView view{presenter};
+    ASSERT_TRUE(view.create());
+    view.setPictureWorker(&worker);
+    view.load();
+    ASSERT_FALSE(presenter.state().lastBuildFailed);
+    ASSERT_TRUE(presenter.picturesPending());
+
+    // Another thread asks the window, as the system and other programs do, while this one
+    // runs its messages.
+    struct Probe {
+        HWND window;
+        std::atomic<int> answered{0};
+        std::atomic<int> asked{0};
+        std::atomic<bool> done{false};
+        static DWORD WINAPI run(void* p) {
+            auto& pr = *static_cast<Probe*>(p);
+            for (int i = 0; i < 10; ++i) {
+                DWORD_PTR r = 0;
+                ++pr.asked;
+                if (SendMessageTimeoutW(pr.window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &r) != 0) {
+                    ++pr.answered;
+                }
+                Sleep(30);
+            }
+            pr.done = true;
+            return 0;
+        }
+    } probe{view.hwnd()};
+    HANDLE t = CreateThread(nullptr, 0, &Probe::run, &probe, 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return probe.done.load(); }, 10000));
+    WaitForSingleObject(t, INFINITE);
+    CloseHandle(t);
+    EXPECT_EQ(probe.answered.load(), probe.asked.load());
+    EXPECT_TRUE(presenter.picturesPending()) << "the pictures were read before the probes ended";
+    EXPECT_GT(presenter.state().pictureBatches, 0) << "no picture arrived meanwhile";
+    EXPECT_GT(control->iconCounts.load(), 0);
+    EXPECT_TRUE(worker.stop(1000));
+}
+
+TEST_F(PictureWorkerTest, AWorkerStoppedDuringItsRunEndsWithinOneSecond) {
+    auto control = std::make_shared<HoldingDesktop::Control>();
+    control->delayMs = 20;
+    win::PictureWorker worker(holding(control));
+    std::vector<PictureJob> jobs;
+    for (std::size_t i = 0; i < 1000; ++i) {
+        jobs.push_back(PictureJob{i, i, "", "C:\\windows\\notepad.exe"});
+    }
+    worker.submit(std::move(jobs), 1);
+    ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 2; }, 5000));
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_TRUE(worker.stop(1000));
+    EXPECT_LT(GetTickCount64() - before, 1000u);
+    EXPECT_LT(control->iconCounts.load(), 100);
+}
+
+TEST_F(PictureWorkerTest, ASourceThatNeverAnswersIsLeftBehindAfterTheBound) {
+    auto control = std::make_shared<HoldingDesktop::Control>();
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(release, nullptr);
+    control->release = release;
+    {
+        win::PictureWorker worker(holding(control));
+        worker.submit({PictureJob{0, 0, "", "C:\\windows\\notepad.exe"}}, 1);
+        ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 0; }, 5000));
+        const ULONGLONG before = GetTickCount64();
+        EXPECT_FALSE(worker.stop(200));
+        EXPECT_LT(GetTickCount64() - before, 1000u);
+        EXPECT_TRUE(worker.take().empty());
+    }
+    // The source answers at last: the abandoned thread ends on its own.
+    SetEvent(release);
+    Sleep(100);
+    CloseHandle(release);
+}
+
+TEST_F(PictureWorkerTest, ALaterSubmissionDropsTheEarlierOnesWork) {
+    auto control = std::make_shared<HoldingDesktop::Control>();
+    control->delayMs = 5;
+    win::PictureWorker worker(holding(control));
+    std::vector<PictureJob> old;
+    for (std::size_t i = 0; i < 200; ++i) {
+        old.push_back(PictureJob{i, i, "", "C:\\windows\\notepad.exe"});
+    }
+    worker.submit(std::move(old), 1);
+    ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 3; }, 5000));
+    worker.submit(
+        {PictureJob{0, 7, "", "C:\\windows\\notepad.exe"}, PictureJob{1, 8, "", "C:\\missing.exe"}},
+        2);
+    ASSERT_TRUE(pumpUntil([&] { return worker.idle(); }, 5000));
+    const std::vector<PictureResult> got = worker.take();
+    ASSERT_EQ(got.size(), 2u);
+    for (const PictureResult& r : got) {
+        EXPECT_EQ(r.generation, 2u);
+    }
+    EXPECT_EQ(got[0].item, 7u);
+    EXPECT_EQ(got[0].source, IconFromExe);
+    EXPECT_FALSE(got[0].targetMissing);
+    EXPECT_EQ(got[1].item, 8u);
+    EXPECT_EQ(got[1].source, IconNotFound);
+    EXPECT_TRUE(got[1].targetMissing);
+    EXPECT_LT(control->iconCounts.load(), 100);
+}
+
+} // namespace
+} // namespace kesk::test
