@@ -435,7 +435,7 @@ double untilComplete(drv::Program& p, PictureWatch& pictures, StallProbe& probe,
 
 bool measureSize(int n, HANDLE minimalProcess, Figures& f) {
     Stage s = stage(n);
-    const int reps = n <= 1000 ? 7 : 3;
+    const int reps = n <= 1000 ? 5 : 2;
     StallProbe probe(Clock::now());
     {
         drv::Program first(s.dir);
@@ -459,7 +459,7 @@ bool measureSize(int n, HANDLE minimalProcess, Figures& f) {
     SetCursorPos(c.x, c.y);
     f.firstClick = clickButton(p);
     std::vector<double> later;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 5; ++i) {
         clickButton(p); // hides
         later.push_back(clickButton(p));
     }

@@ -496,8 +496,9 @@ inline MemoryUse memoryOf(HANDLE process) {
                              sizeof pmc) == FALSE) {
         return {};
     }
-    return {static_cast<double>(pmc.WorkingSetSize) / 1024.0,
-            static_cast<double>(pmc.PrivateUsage) / 1024.0};
+    // Wine leaves PrivateUsage at 0; the commit charge is the same figure on Windows.
+    const SIZE_T own = pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.PagefileUsage;
+    return {static_cast<double>(pmc.WorkingSetSize) / 1024.0, static_cast<double>(own) / 1024.0};
 }
 
 } // namespace kesk::driver
