@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <cmath>
@@ -397,5 +399,106 @@ class Program {
     HWND main = nullptr;
     HWND button = nullptr;
 };
+
+// --- Another process's controls and memory ------------------------------------------------
+
+// A block of memory inside another process: list-view messages that carry a record want it
+// in the process that owns the control.
+class RemoteMemory {
+  public:
+    RemoteMemory(HANDLE process, SIZE_T size)
+        : process_(process), size_(size),
+          at_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+    ~RemoteMemory() {
+        if (at_ != nullptr) {
+            VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        }
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    bool valid() const { return at_ != nullptr; }
+    LPARAM address() const { return reinterpret_cast<LPARAM>(at_); }
+    bool write(const void* data, SIZE_T n) {
+        SIZE_T done = 0;
+        return n <= size_ && WriteProcessMemory(process_, at_, data, n, &done) != FALSE &&
+               done == n;
+    }
+    bool read(void* data, SIZE_T n) const {
+        SIZE_T done = 0;
+        return n <= size_ && ReadProcessMemory(process_, at_, data, n, &done) != FALSE && done == n;
+    }
+
+  private:
+    HANDLE process_;
+    SIZE_T size_;
+    void* at_;
+};
+
+struct ChildQuery {
+    const wchar_t* cls = nullptr;
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK collectChild(HWND hwnd, LPARAM lp) {
+    auto* q = reinterpret_cast<ChildQuery*>(lp);
+    if (hasClass(hwnd, q->cls)) {
+        q->found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+// Every window of the class below `top`, at any depth, in the platform's order.
+inline std::vector<HWND> descendants(HWND top, const wchar_t* cls) {
+    ChildQuery q{cls, {}};
+    EnumChildWindows(top, collectChild, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+// Sends a message that another process answers, waiting as long as it takes up to `ms`; 0
+// when the window did not answer.
+inline LRESULT sendWaiting(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT ms = 120000) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, ms, &result) != 0
+               ? static_cast<LRESULT>(result)
+               : 0;
+}
+
+inline int listCount(HWND list) {
+    return static_cast<int>(sendWaiting(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// The image number entry `item` of another process's list view shows (I_IMAGENONE when it
+// shows none); false when it could not be read. `scratch` lies in the list's process and
+// holds at least one LVITEMW.
+inline bool listItemImage(HWND list, RemoteMemory& scratch, int item, int& image) {
+    LVITEMW lv{};
+    lv.mask = LVIF_IMAGE;
+    lv.iItem = item;
+    if (!scratch.write(&lv, sizeof lv) ||
+        sendWaiting(list, LVM_GETITEMW, 0, scratch.address()) == 0 ||
+        !scratch.read(&lv, sizeof lv)) {
+        return false;
+    }
+    image = lv.iImage;
+    return true;
+}
+
+struct MemoryUse {
+    double workingSetKiB = 0;
+    double privateKiB = 0;
+};
+
+inline MemoryUse memoryOf(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX pmc{};
+    pmc.cb = sizeof pmc;
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc),
+                             sizeof pmc) == FALSE) {
+        return {};
+    }
+    // Wine leaves PrivateUsage at 0; the commit charge is the same figure on Windows.
+    const SIZE_T own = pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.PagefileUsage;
+    return {static_cast<double>(pmc.WorkingSetSize) / 1024.0, static_cast<double>(own) / 1024.0};
+}
 
 } // namespace kesk::driver
