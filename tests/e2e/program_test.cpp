@@ -22,18 +22,6 @@ COLORREF exchangeRedGreen(COLORREF c) {
     return RGB(GetGValue(c), GetRValue(c), GetBValue(c));
 }
 
-std::vector<COLORREF> screenArea(const RECT& r) {
-    std::vector<COLORREF> out;
-    HDC dc = GetDC(nullptr);
-    for (LONG y = r.top; y < r.bottom; ++y) {
-        for (LONG x = r.left; x < r.right; ++x) {
-            out.push_back(GetPixel(dc, x, y) & 0xFFFFFF);
-        }
-    }
-    ReleaseDC(nullptr, dc);
-    return out;
-}
-
 // The shipped catalogue without its stored height: the shut-down's write is then plain to see.
 fs::path stageWithoutHeight(const char* name) {
     const fs::path dir = stageProgram(std::string("program-") + name, KESK_RESOURCES_DIR);

@@ -25,18 +25,6 @@ bool onBareDesktopRun() {
     return GetEnvironmentVariableW(kBareDesktopVariable, nullptr, 0) != 0;
 }
 
-std::vector<COLORREF> screenArea(const RECT& r) {
-    std::vector<COLORREF> out;
-    HDC dc = GetDC(nullptr);
-    for (LONG y = r.top; y < r.bottom; ++y) {
-        for (LONG x = r.left; x < r.right; ++x) {
-            out.push_back(GetPixel(dc, x, y) & 0xFFFFFF);
-        }
-    }
-    ReleaseDC(nullptr, dc);
-    return out;
-}
-
 // Whether `upper` comes before `lower` in the window order (nearer the top).
 bool above(HWND upper, HWND lower) {
     for (HWND w = GetWindow(upper, GW_HWNDNEXT); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {

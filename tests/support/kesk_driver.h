@@ -163,6 +163,19 @@ inline std::wstring controlText(HWND hwnd) {
     return buf;
 }
 
+// The screen's colours (0xBBGGRR) inside `r`, row by row.
+inline std::vector<COLORREF> screenArea(const RECT& r) {
+    std::vector<COLORREF> out;
+    HDC dc = GetDC(nullptr);
+    for (LONG y = r.top; y < r.bottom; ++y) {
+        for (LONG x = r.left; x < r.right; ++x) {
+            out.push_back(GetPixel(dc, x, y) & 0xFFFFFF);
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    return out;
+}
+
 inline RECT rectOf(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);

@@ -14,6 +14,7 @@
 #include "win32/desktop_test_pictures.h"
 #include "win32/desktop_win32.h"
 #include "win32/menu_view.h"
+#include "win32/window_test_support.h"
 #include "win32/wtext.h"
 
 #include <gtest/gtest.h>
@@ -119,32 +120,6 @@ struct Script {
 
 void PrintTo(const Script& s, std::ostream* os) {
     *os << s.name;
-}
-
-fs::path moduleDirectory() {
-    wchar_t buf[4096];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, 4096);
-    return fs::path(std::wstring(buf, n)).parent_path();
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-template <class P> bool waitFor(P done, int ms = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 // Text as a program that saves "ANSI" writes it: through the platform, exactly.

@@ -7,6 +7,7 @@
 #include "support/appinfo.h"
 #include "win32/desktop_test_pictures.h"
 #include "win32/desktop_win32.h"
+#include "win32/window_test_support.h"
 #include "win32/wtext.h"
 
 #include <gtest/gtest.h>
@@ -26,32 +27,6 @@ namespace kesk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path moduleDirectory() {
-    wchar_t buf[4096];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, 4096);
-    return fs::path(std::wstring(buf, n)).parent_path();
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-template <class P> bool waitFor(P done, int ms = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // A data object that carries a file drop (CF_HDROP), or only text.
 #pragma GCC diagnostic push
@@ -253,34 +228,7 @@ class MenuUseView : public ::testing::Test {
     }
     // The colours (0xRRGGBB) the panel paints inside `r`, through WM_PRINTCLIENT.
     static std::set<std::uint32_t> coloursIn(HWND panel, const RECT& r) {
-        RECT rc{};
-        GetClientRect(panel, &rc);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = rc.right;
-        bi.bmiHeader.biHeight = -rc.bottom;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        win::UniqueDC dc(CreateCompatibleDC(nullptr));
-        void* bits = nullptr;
-        win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-        std::set<std::uint32_t> colours;
-        if (!dib || bits == nullptr) {
-            return colours;
-        }
-        {
-            win::SelectGuard sel(dc.get(), dib.get());
-            SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
-        }
-        GdiFlush();
-        const auto* px = static_cast<const std::uint32_t*>(bits);
-        for (long y = std::max(0L, r.top); y < std::min<long>(rc.bottom, r.bottom); ++y) {
-            for (long x = std::max(0L, r.left); x < std::min<long>(rc.right, r.right); ++x) {
-                colours.insert(px[y * rc.right + x] & 0xFFFFFFu);
-            }
-        }
-        return colours;
+        return Rendering(panel).colours(r);
     }
     // A pause for screenshots of the real desktop, asked for by the environment.
     void pauseForScreenshot() {

@@ -5,6 +5,7 @@
 #include "support/appinfo.h"
 #include "win32/desktop_test_pictures.h"
 #include "win32/desktop_win32.h"
+#include "win32/window_test_support.h"
 #include "win32/wtext.h"
 
 #include <gtest/gtest.h>
@@ -29,59 +30,6 @@ std::uint32_t skinPixel(int x, int y) {
            (static_cast<std::uint32_t>(y & 0xFF) << 8) | 0x5Au;
 }
 
-// A client area rendered through WM_PRINTCLIENT into 0xRRGGBB pixels.
-class Rendering {
-  public:
-    Rendering(HWND hwnd, UINT flags = PRF_CLIENT) {
-        RECT rc{};
-        GetClientRect(hwnd, &rc);
-        w_ = rc.right;
-        h_ = rc.bottom;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        win::UniqueDC dc(CreateCompatibleDC(nullptr));
-        void* bits = nullptr;
-        win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!dib || bits == nullptr) {
-            ADD_FAILURE() << "no bitmap to render into";
-            return;
-        }
-        {
-            win::SelectGuard sel(dc.get(), dib.get());
-            SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), flags);
-        }
-        GdiFlush();
-        const auto* p = static_cast<const std::uint32_t*>(bits);
-        px_.assign(p, p + static_cast<std::size_t>(w_) * h_);
-    }
-    int width() const { return w_; }
-    int height() const { return h_; }
-    std::uint32_t at(int x, int y) const {
-        return px_.at(static_cast<std::size_t>(y) * w_ + x) & 0xFFFFFFu;
-    }
-    // Whether any pixel inside `r` satisfies `pred`.
-    template <class P> bool any(const RECT& r, P pred) const {
-        for (int y = std::max(0L, r.top); y < std::min<long>(h_, r.bottom); ++y) {
-            for (int x = std::max(0L, r.left); x < std::min<long>(w_, r.right); ++x) {
-                if (pred(at(x, y))) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
-
-  private:
-    int w_ = 0;
-    int h_ = 0;
-    std::vector<std::uint32_t> px_;
-};
-
 int r8(std::uint32_t c) {
     return static_cast<int>((c >> 16) & 0xFF);
 }
@@ -93,31 +41,6 @@ int b8(std::uint32_t c) {
 }
 bool reddish(std::uint32_t c) {
     return r8(c) > 180 && g8(c) < 90 && b8(c) < 90;
-}
-
-// Every point of image `i` of `il`, drawn on magenta.
-std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
-    int w = 0;
-    int h = 0;
-    ImageList_GetIconSize(il, &w, &h);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    win::UniqueDC dc(CreateCompatibleDC(nullptr));
-    void* bits = nullptr;
-    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    auto* p = static_cast<std::uint32_t*>(bits);
-    std::fill(p, p + w * h, 0x00FF00FFu);
-    {
-        win::SelectGuard sel(dc.get(), dib.get());
-        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
-    }
-    GdiFlush();
-    return std::vector<std::uint32_t>(p, p + w * h);
 }
 
 // Number of different colours image `i` of `il` shows when drawn on magenta.

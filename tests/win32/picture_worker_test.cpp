@@ -7,6 +7,7 @@
 #include "win32/desktop_test_pictures.h"
 #include "win32/desktop_win32.h"
 #include "win32/menu_view.h"
+#include "win32/window_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -74,48 +75,6 @@ class HoldingDesktop final : public Desktop {
 
 win::PictureWorker::DesktopMaker holding(std::shared_ptr<HoldingDesktop::Control> c) {
     return [c] { return std::make_unique<HoldingDesktop>(c); };
-}
-
-// Every point of image `i` of `il`, drawn on magenta.
-std::vector<std::uint32_t> imagePixels(HIMAGELIST il, int i) {
-    int w = 0;
-    int h = 0;
-    ImageList_GetIconSize(il, &w, &h);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    win::UniqueDC dc(CreateCompatibleDC(nullptr));
-    void* bits = nullptr;
-    win::UniqueBitmap dib(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    auto* p = static_cast<std::uint32_t*>(bits);
-    std::fill(p, p + w * h, 0x00FF00FFu);
-    {
-        win::SelectGuard sel(dc.get(), dib.get());
-        ImageList_Draw(il, i, dc.get(), 0, 0, ILD_NORMAL);
-    }
-    GdiFlush();
-    return std::vector<std::uint32_t>(p, p + w * h);
-}
-
-// Runs the thread's messages until `done` or `ms` have passed; whether `done` came true.
-bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (!done()) {
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-    }
-    return true;
 }
 
 class PictureWorkerTest : public ::testing::Test {
@@ -212,7 +171,7 @@ TEST_F(PictureWorkerTest, EveryItemEndsWithThePictureOfABuildThatReadItItself) {
     view.load();
     presenter.Form_Construct(); // the second build of a start-up replaces the first's work
     view.render();
-    ASSERT_TRUE(pumpUntil([&] { return !presenter.picturesPending(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return !presenter.picturesPending(); }, 20000));
 
     EXPECT_EQ(presenter.state().menuItems, syncPresenter.state().menuItems);
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
@@ -265,7 +224,7 @@ TEST_F(PictureWorkerTest, TheWindowAnswersWhilePicturesAreRead) {
     } probe{view.hwnd()};
     HANDLE t = CreateThread(nullptr, 0, &Probe::run, &probe, 0, nullptr);
     ASSERT_NE(t, nullptr);
-    ASSERT_TRUE(pumpUntil([&] { return probe.done.load(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return probe.done.load(); }, 10000));
     WaitForSingleObject(t, INFINITE);
     CloseHandle(t);
     EXPECT_EQ(probe.answered.load(), probe.asked.load());
@@ -284,7 +243,7 @@ TEST_F(PictureWorkerTest, AWorkerStoppedDuringItsRunEndsWithinOneSecond) {
         jobs.push_back(PictureJob{i, i, "", "C:\\windows\\notepad.exe"});
     }
     worker.submit(std::move(jobs), 1);
-    ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 2; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return control->iconCounts > 2; }, 5000));
     const ULONGLONG before = GetTickCount64();
     EXPECT_TRUE(worker.stop(1000));
     EXPECT_LT(GetTickCount64() - before, 1000u);
@@ -299,7 +258,7 @@ TEST_F(PictureWorkerTest, ASourceThatNeverAnswersIsLeftBehindAfterTheBound) {
     {
         win::PictureWorker worker(holding(control));
         worker.submit({PictureJob{0, 0, "", "C:\\windows\\notepad.exe"}}, 1);
-        ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 0; }, 5000));
+        ASSERT_TRUE(waitFor([&] { return control->iconCounts > 0; }, 5000));
         const ULONGLONG before = GetTickCount64();
         EXPECT_FALSE(worker.stop(200));
         EXPECT_LT(GetTickCount64() - before, 1000u);
@@ -320,11 +279,11 @@ TEST_F(PictureWorkerTest, ALaterSubmissionDropsTheEarlierOnesWork) {
         old.push_back(PictureJob{i, i, "", "C:\\windows\\notepad.exe"});
     }
     worker.submit(std::move(old), 1);
-    ASSERT_TRUE(pumpUntil([&] { return control->iconCounts > 3; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return control->iconCounts > 3; }, 5000));
     worker.submit(
         {PictureJob{0, 7, "", "C:\\windows\\notepad.exe"}, PictureJob{1, 8, "", "C:\\missing.exe"}},
         2);
-    ASSERT_TRUE(pumpUntil([&] { return worker.idle(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return worker.idle(); }, 5000));
     const std::vector<PictureResult> got = worker.take();
     ASSERT_EQ(got.size(), 2u);
     for (const PictureResult& r : got) {
