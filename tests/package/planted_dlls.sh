@@ -70,6 +70,22 @@ names=$(printf '%s\n' $names $later | tr 'A-Z' 'a-z' | sort -u |
 for n in windowscodecs.dll uxtheme.dll version.dll dwmapi.dll propsys.dll user32.dll; do
   grep -qx "$n" <<<"$names" || { fail "planted names" "$n missing from the list"; finish; }
 done
+bound_closure() { # bound_closure DLLS... : they and, recursively, what Wine's builds of them import
+  local dir todo=("$@") seen=" " d
+  for dir in /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows \
+             /usr/lib64/wine/x86_64-windows /opt/wine-*/lib*/wine/x86_64-windows; do
+    [ -f "$dir/kernel32.dll" ] && break
+  done
+  [ -f "$dir/kernel32.dll" ] || { echo "bound_closure: Wine's DLLs not found" >&2; return 1; }
+  while [ ${#todo[@]} -gt 0 ]; do
+    d=${todo[0]}; todo=("${todo[@]:1}")
+    [[ "$seen" == *" $d "* ]] && continue
+    seen="$seen$d "
+    echo "$d"
+    [ -f "$dir/$d" ] || continue
+    todo+=($(python3 "$here/pe_imports.py" "$dir/$d" | awk '$1 == "static" { print tolower($2) }' | sort -u))
+  done
+}
 overrides() { # overrides NAMES... : native-first for each, as Windows searches them
   printf 'mscoree,mshtml=;%s=n,b' "$(printf '%s\n' "$@" | sed 's/\.dll$//' | paste -sd,)"
 }
@@ -136,10 +152,22 @@ if [ -f "$build/CPackConfig.cmake" ] && command -v makensis >/dev/null; then
   (cd "$build" && cpack --config CPackConfig.cmake -G NSIS -B "$work/packages" >/dev/null 2>&1)
   setup=$(ls "$work"/packages/KeskVLM-*-setup.exe 2>/dev/null | head -1)
   if [ -n "$setup" ]; then
+    # The installer's stub imports directly only known DLLs of Windows, and comctl32, which its
+    # manifest takes from the system's side-by-side store. Windows binds what those import from
+    # the system folder as well; Wine, without known DLLs, would follow the override, so that
+    # closure (read from Wine's own DLLs) is not planted. The stub loads the rest itself after
+    # limiting its search, and that is what is tried. Wine's user32 also loads uxtheme by name
+    # while it starts, before the stub's first line (seen with WINEDEBUG=+module): Windows'
+    # does not, so uxtheme is left out beside the installer too.
+    bound=$({ bound_closure $(python3 "$here/pe_imports.py" "$setup" |
+      awk '$1 == "static" { print tolower($2) }' | sort -u) && echo uxtheme.dll; } |
+      grep -vx comctl32.dll)
+    setup_names=$(printf '%s\n' $names $installer_later | sort -u | grep -vxF -f <(printf '%s\n' $bound))
     dir=$WINEPREFIX/drive_c/downloads
+    echo "planted: beside the installer:" $setup_names
     # shellcheck disable=SC2086
-    plant "$dir" $names $installer_later && cp "$setup" "$dir/setup.exe"
-    (cd "$dir" && WINEDLLOVERRIDES=$(overrides $names $installer_later) \
+    plant "$dir" $setup_names && cp "$setup" "$dir/setup.exe"
+    (cd "$dir" && WINEDLLOVERRIDES=$(overrides $setup_names) \
       timeout -k 5 180 wine setup.exe /S >/dev/null 2>&1)
     timeout 120 wineserver -w
     installed=$(find "$WINEPREFIX/drive_c/users" -path '*/Programs/KeskVLM/KeskVLM.exe' 2>/dev/null | head -1)
