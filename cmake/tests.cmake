@@ -100,11 +100,15 @@ else()
   # Windows-side tests: real controls, real shell, real profile functions.
   file(GLOB KESK_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
   if(KESK_WIN32_TEST_SOURCES)
-    add_executable(win32_tests ${KESK_WIN32_TEST_SOURCES})
+    # The program's start (src/win32/dll_search.cpp) is linked into the program itself, not the
+    # library; its tests take it from the source.
+    add_executable(win32_tests ${KESK_WIN32_TEST_SOURCES}
+                   ${CMAKE_SOURCE_DIR}/src/win32/dll_search.cpp)
     target_link_libraries(win32_tests PRIVATE kesk_win32 GTest::gtest_main GTest::gmock)
     target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(win32_tests PRIVATE
       KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+    add_dependencies(win32_tests planted_dll)
     if(KESK_HELPERS)
       add_dependencies(win32_tests ${KESK_HELPERS})
     endif()
