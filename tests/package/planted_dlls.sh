@@ -83,7 +83,8 @@ bound_closure() { # bound_closure DLLS... : they and, recursively, what Wine's b
     seen="$seen$d "
     echo "$d"
     [ -f "$dir/$d" ] || continue
-    todo+=($(python3 "$here/pe_imports.py" "$dir/$d" | awk '$1 == "static" { print tolower($2) }' | sort -u))
+    mapfile -t -O "${#todo[@]}" todo < <(python3 "$here/pe_imports.py" "$dir/$d" |
+      awk '$1 == "static" { print tolower($2) }' | sort -u)
   done
 }
 overrides() { # overrides NAMES... : native-first for each, as Windows searches them
@@ -159,6 +160,7 @@ if [ -f "$build/CPackConfig.cmake" ] && command -v makensis >/dev/null; then
     # limiting its search, and that is what is tried. Wine's user32 also loads uxtheme by name
     # while it starts, before the stub's first line (seen with WINEDEBUG=+module): Windows'
     # does not, so uxtheme is left out beside the installer too.
+    # shellcheck disable=SC2046 # DLL names are single words
     bound=$({ bound_closure $(python3 "$here/pe_imports.py" "$setup" |
       awk '$1 == "static" { print tolower($2) }' | sort -u) && echo uxtheme.dll; } |
       grep -vx comctl32.dll)
