@@ -57,7 +57,7 @@ function(kesk_delay_import_libs out_var)
     if(NOT EXISTS ${lib} OR ${def} IS_NEWER_THAN ${lib})
       # --kill-at: the 32-bit stdcall names are imported without their "@n".
       execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${dll}.dll
-                              --output-delaylib ${lib} --kill-at
+                              --output-delaylib lib${dll}_delay.a --kill-at
                       WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc ERROR_VARIABLE err)
       if(NOT rc EQUAL 0)
         file(REMOVE ${lib})

@@ -72,8 +72,8 @@ DllSearch restrictDllSearch() noexcept {
 } // namespace kesk::win
 
 // The delay-import descriptors of the delayed DLLs are gathered, in name order, from the
-// sections ".text$2" of their import libraries; this empty one, sorted right after them, ends
-// the table that the build points the program's delay-import directory at
-// (cmake/pe-delay-directory.py).
-__attribute__((section(".text$2z"), used, aligned(16)))
+// sections ".text$2" of their import libraries (32 bytes each, 4-byte aligned on x86, 16 on x64);
+// this empty one, sorted right after them and aligned no further, ends the table that the build
+// points the program's delay-import directory at (cmake/pe-delay-directory.py).
+__attribute__((section(".text$2z"), used, aligned(4)))
 const unsigned char kesk_delay_import_table_end[32] = {};
