@@ -8,7 +8,7 @@
 # the system loads by name later, beside KeskVLM.exe; Wine is told to look for each of them
 # beside the program first (WINEDLLOVERRIDES "n,b"), as Windows does for every DLL that is not
 # one of its known DLLs. The program must start, show its menu (pictures through WIC, themes)
-# and end normally, and no marker may appear. The same for the installer, when makensis is
+# and end normally, no marker may appear, and the delayed comctl32 must still be version 6. The same for the installer, when makensis is
 # installed. A control first shows that a program which does not limit its DLL search does load
 # a planted copy, so that an absent marker means something.
 #
@@ -136,7 +136,10 @@ cp "$bin/KeskVLM.exe" "$app/" && cp -r "$here/../../resources/skin" "$here/../..
 plant "$app" $names || { fail "DLLs planted"; finish; }
 echo "planted: beside the program:" $names
 # Started from its own folder, which is then also the current directory.
-(cd "$app" && WINEDLLOVERRIDES=$(overrides $names) timeout -k 5 300 wine KeskVLM.exe >/dev/null 2>&1 &)
+# Wine's record of what it loaded shows where comctl32 came from.
+loads=$work/program-loads.log
+(cd "$app" && WINEDEBUG=-all,+loaddll WINEDLLOVERRIDES=$(overrides $names) \
+  timeout -k 5 300 wine KeskVLM.exe >/dev/null 2>"$loads" &)
 if probe_run wait 60 >/dev/null; then
   pass "program starts beside planted DLLs"
   check "program shows its menu" probe_run show-menu 30
@@ -147,6 +150,12 @@ else
 fi
 timeout 60 wineserver -w
 check "program loaded none of the planted DLLs" no_markers "$app"
+# Delayed, comctl32 must still be version 6, found through the manifest's activation context.
+common_controls_6() {
+  grep -iq 'Loaded L".*winsxs.*common-controls_6595b64144ccf1df_6\.[^"]*comctl32\.dll"' "$loads" ||
+    { echo "no comctl32 version 6: $(grep -i comctl32 "$loads" | head -3 | tr "\n" " ")"; return 1; }
+}
+check "program binds comctl32 version 6 through its manifest" common_controls_6
 
 # --- the installer -----------------------------------------------------------------------------
 if [ -f "$build/CPackConfig.cmake" ] && command -v makensis >/dev/null; then
