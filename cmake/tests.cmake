@@ -84,14 +84,35 @@ else()
   target_link_libraries(kesk_probe PRIVATE kesk_options user32 psapi)
   target_link_options(kesk_probe PRIVATE -municode)
 
+  # The planting test: a DLL that leaves a marker when anything loads it, planted under the
+  # names of the system DLLs beside the program, and a loader without a limited search that
+  # shows a planted copy would be seen.
+  add_library(planted_dll SHARED ${CMAKE_SOURCE_DIR}/tests/package/planted_dll.c)
+  set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted)
+  add_executable(planted_loader ${CMAKE_SOURCE_DIR}/tests/package/planted_loader.c)
+  foreach(target planted_dll planted_loader)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+    target_link_options(${target} PRIVATE -static -static-libgcc)
+  endforeach()
+  target_link_options(planted_loader PRIVATE -municode)
+  add_test(NAME wine.planted_dlls
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/package/planted_dlls.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine.planted_dlls PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+                       LABELS "wine")
+
   # Windows-side tests: real controls, real shell, real profile functions.
   file(GLOB KESK_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
   if(KESK_WIN32_TEST_SOURCES)
-    add_executable(win32_tests ${KESK_WIN32_TEST_SOURCES})
+    # The program's start (src/win32/dll_search.cpp) is linked into the program itself, not the
+    # library; its tests take it from the source.
+    add_executable(win32_tests ${KESK_WIN32_TEST_SOURCES}
+                   ${CMAKE_SOURCE_DIR}/src/win32/dll_search.cpp)
     target_link_libraries(win32_tests PRIVATE kesk_win32 GTest::gtest_main GTest::gmock)
     target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(win32_tests PRIVATE
       KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
+    add_dependencies(win32_tests planted_dll)
     if(KESK_HELPERS)
       add_dependencies(win32_tests ${KESK_HELPERS})
     endif()

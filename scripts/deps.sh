@@ -5,10 +5,10 @@
 # alone gives neither `wine` nor `wineserver`).
 set -euo pipefail
 packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest mingw-w64 wine wine64 xvfb
-          xdotool imagemagick x11-utils nsis unzip file binutils-mingw-w64-x86-64 locales)
+          xdotool imagemagick x11-utils nsis unzip file binutils-mingw-w64-x86-64 locales python3)
 commands=(cmake ninja g++ clang++-14 wine wineserver x86_64-w64-mingw32-g++ i686-w64-mingw32-g++
           x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump Xvfb xdotool import xdpyinfo makensis
-          unzip file localedef)
+          unzip file localedef python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

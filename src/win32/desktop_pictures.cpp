@@ -316,8 +316,13 @@ PictureError Win32Desktop::loadPicture(const std::string& path, const PictureReq
         }
         const bool huge = static_cast<std::uint64_t>(w) * h > kMaxPicturePixels;
 
-        ComPtr<IWICBitmapSource> bgra;
-        if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), bgra.put()))) {
+        // The factory's converter rather than WICConvertBitmapSource: WIC is reached through COM
+        // alone, so the program imports nothing from windowscodecs.dll.
+        ComPtr<IWICFormatConverter> bgra;
+        if (FAILED(factory->CreateFormatConverter(bgra.put())) ||
+            FAILED(bgra->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA,
+                                    WICBitmapDitherTypeNone, nullptr, 0.0,
+                                    WICBitmapPaletteTypeCustom))) {
             return PictureError::InvalidPicture;
         }
 

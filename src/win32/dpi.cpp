@@ -40,8 +40,9 @@ template <typename Fn> Fn procFrom(HMODULE module, const char* name) noexcept {
 }
 
 template <typename Fn> Fn user32Proc(const char* name) noexcept {
-    // Every window program has user32 loaded.
-    return procFrom<Fn>(GetModuleHandleW(L"user32.dll"), name);
+    // user32 is bound on first use, and the first look-up may come before any call into it.
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return procFrom<Fn>(user32 != nullptr ? user32 : LoadLibraryW(L"user32.dll"), name);
 }
 
 HMODULE shcore() noexcept {

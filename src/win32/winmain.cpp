@@ -4,11 +4,15 @@
 #include "support/mdCompDateUpdate.h"
 #include "win32/codepage_win32.h"
 #include "win32/desktop_win32.h"
+#include "win32/dll_search.h"
 #include "win32/dpi.h"
 #include "win32/main_window.h"
 #include "win32/menu_port.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything binds a DLL beyond kernel32 and the C runtime: from here on, DLLs come
+    // from the system folder only, never from the program's folder or the current directory.
+    kesk::win::restrictDllSearch();
     // The manifest has normally made the process DPI aware already; this covers a copy whose
     // manifest was lost or overridden.
     kesk::win::enableDpiAwareness();

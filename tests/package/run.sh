@@ -6,12 +6,13 @@
 #                                          a mingw-x86 tree gets the content checks only)
 #
 # Makes the packages afresh with cpack. Checks: the program of either architecture imports only
-# what Windows 7 SP1 exports (check_imports.sh); the ZIP holds the program, its resources, README
-# and LICENSE; unpacked, it starts and shows the sample menu; the installer
-# runs silently, the installed program starts at log-on, an upgrade over a running copy closes it and
-# keeps the user's catalogue and skin, the uninstaller removes the program and keeps the
-# catalogue unless asked. Prints one PASS or FAIL line per check and "package: N passed,
-# M failed"; exits 1 on any failure. Every Wine call has a time limit; only this prefix's
+# what Windows 7 SP1 exports and directly only kernel32 and the C runtime (check_imports.sh);
+# its manifest and the installer's request asInvoker (pe_manifest.py); the ZIP holds the
+# program, its resources, README and LICENSE; unpacked, it starts and shows the sample menu; the
+# installer runs silently, the installed program starts at log-on, an upgrade over a running
+# copy closes it and keeps the user's catalogue and skin, the uninstaller removes the program
+# and keeps the catalogue unless asked. Prints one PASS or FAIL line per check and "package: N
+# passed, M failed"; exits 1 on any failure. Every Wine call has a time limit; only this prefix's
 # wineserver and the Xvfb this script started are stopped.
 set -u
 
@@ -50,28 +51,66 @@ setup=$(ls "$build"/packages/KeskVLM-*-win*-setup.exe 2>/dev/null | head -1)
 [ -n "$zip" ] || { fail "zip made"; finish; }
 [ -n "$setup" ] || { fail "installer made"; finish; }
 
-# --- the oldest Windows it runs on --------------------------------------------------------------
+# --- the oldest Windows it runs on, and nothing from the program's folder ----------------------
 # The shipped program, of either architecture, must load on Windows 7 SP1: every function it
-# imports must be one that Windows 7 SP1 exports. The check is first shown to catch a newer one.
+# imports, directly or delayed, must be one that Windows 7 SP1 exports; and it may import
+# directly only from kernel32 and the C runtime, the rest delayed until it has limited the DLL
+# search to the system folder. The check is first shown to catch each kind of fault.
 imports=$(dirname "$0")/check_imports.sh
-newer_import_caught() {
-  local dump out
-  dump=$(printf '%s\n' 'The Import Tables (interpreted .idata section contents)' \
-    $'\tDLL Name: USER32.dll' $'\tvma:  Hint/Ord Member-Name Bound-To' \
-    $'\t1192a0\t  380  GetWindowRect' $'\t1192b0\t  370  GetDpiForWindow')
-  if out=$("$imports" --dump <(printf '%s\n' "$dump") x64); then
-    echo "a Windows 10 import passed: $out"; return 1
+import_rules=(
+  # rule | table ("kind dll function", ";" between rows) | the check's expected verdict
+  "a function newer than Windows 7, delayed|static kernel32.dll CloseHandle;delayed USER32.dll GetWindowRect;delayed user32.dll GetDpiForWindow|imports: not in Windows 7 SP1: user32.dll GetDpiForWindow"
+  "a function newer than Windows 7, direct|static kernel32.dll CreateFile2|imports: not in Windows 7 SP1: kernel32.dll CreateFile2"
+  "a DLL imported directly that must be delayed|static kernel32.dll CloseHandle;static user32.dll GetWindowRect|imports: imported directly, not delayed: user32.dll"
+  "an import by ordinal|static kernel32.dll CloseHandle;delayed shell32.dll #680|imports: not in Windows 7 SP1: shell32.dll #680"
+  "no table at all||imports: no import table found"
+)
+import_fault_caught() { # import_fault_caught TABLE EXPECTED
+  local out
+  if out=$("$imports" --dump <(printf '%s\n' "${1//;/$'\n'}") x64); then
+    echo "passed: $out"; return 1
   fi
-  [ "$out" = "imports: not in Windows 7 SP1: user32.dll GetDpiForWindow" ] || { echo "$out"; return 1; }
+  [ "$out" = "$2" ] || { echo "$out"; return 1; }
 }
-check "import check catches a function newer than Windows 7" newer_import_caught
+for row in "${import_rules[@]}"; do
+  IFS='|' read -r rule table expected <<<"$row"
+  check "import check catches $rule" import_fault_caught "$table" "$expected"
+done
 shipped=$build/package-imports/KeskVLM.exe
 mkdir -p "$(dirname "$shipped")"
 if unzip -p "$zip" "*/KeskVLM.exe" >"$shipped" 2>/dev/null && [ -s "$shipped" ]; then
-  check "program imports only what Windows 7 SP1 exports" "$imports" "$shipped"
+  check "program imports only what Windows 7 SP1 exports, directly only kernel32 and msvcrt" \
+    "$imports" "$shipped"
 else
   fail "program imports only what Windows 7 SP1 exports" "no KeskVLM.exe in $zip"
 fi
+
+# --- no elevation and no redirection: the manifests request asInvoker -------------------------
+# Without a requested level Windows treats a 32-bit program as a legacy one and redirects its
+# writes to a folder it cannot write (Program Files) into the user's VirtualStore.
+manifest=$(dirname "$0")/pe_manifest.py
+manifest_rules=(
+  # rule | manifest text | what the reader must find
+  "no trustInfo|<assembly xmlns='urn:schemas-microsoft-com:asm.v1' manifestVersion='1.0'/>|none"
+  "an administrator level|<assembly xmlns='urn:schemas-microsoft-com:asm.v1'><trustInfo xmlns='urn:schemas-microsoft-com:asm.v3'><security><requestedPrivileges><requestedExecutionLevel level='requireAdministrator'/></requestedPrivileges></security></trustInfo></assembly>|requireAdministrator false"
+  "a level outside requestedPrivileges|<assembly xmlns='urn:schemas-microsoft-com:asm.v1'><trustInfo xmlns='urn:schemas-microsoft-com:asm.v2'><security><requestedExecutionLevel level='asInvoker'/></security></trustInfo></assembly>|none"
+)
+level_read() { # level_read XML EXPECTED
+  local got
+  got=$(python3 "$manifest" --xml <(printf '%s' "$1") 2>&1) || { echo "$got"; return 1; }
+  [ "$got" = "$2" ] || { echo "read '$got', expected '$2'"; return 1; }
+}
+for row in "${manifest_rules[@]}"; do
+  IFS='|' read -r rule xml expected <<<"$row"
+  check "manifest reader: $rule" level_read "$xml" "$expected"
+done
+as_invoker() { # as_invoker EXE : its embedded manifest requests asInvoker without UI access
+  local got
+  got=$(python3 "$manifest" "$1" 2>&1) || { echo "$got"; return 1; }
+  [ "$got" = "asInvoker false" ] || { echo "requests '$got'"; return 1; }
+}
+check "program's manifest requests asInvoker" as_invoker "$shipped"
+check "installer's manifest requests asInvoker" as_invoker "$setup"
 
 # 32-bit programs cannot run here: their packages are checked for content only.
 if [[ "$zip" == *-win32.zip ]]; then
