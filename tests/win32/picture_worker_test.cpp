@@ -39,6 +39,7 @@ class HoldingDesktop final : public Desktop {
     Rect taskbarRect() override { return real_.taskbarRect(); }
     Rect startButtonRect() override { return real_.startButtonRect(); }
     std::vector<Colour> readScreen(const Rect& a) override { return real_.readScreen(a); }
+    std::optional<Colour> systemColour(std::int32_t i) override { return real_.systemColour(i); }
     bool canOpenForReading(const std::string& p) override { return real_.canOpenForReading(p); }
     bool pathExists(const std::string& p) override { return real_.pathExists(p); }
     std::optional<fileio::FileStamp> fileStamp(const std::string& p) override {
