@@ -20,6 +20,7 @@ void MenuPort::ensureLoaded() {
     retiredView_.reset();
     retiredPresenter_.reset();
     auto presenter = std::make_unique<frmVelora>(desktop_);
+    presenter->setSaveFailedReport(saveFailed_);
     auto view = std::make_unique<MenuView>(*presenter);
     if (!view->create(owner_)) {
         raiseError(errnum::OutOfMemory, "The menu window could not be created", "frmVelora");
