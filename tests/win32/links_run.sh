@@ -20,6 +20,11 @@ catalogue='[Window]\r\nheightOffset=0\r\n[Notes]\r\nName=Notes\r\nTarget=C:\\win
 printf "$catalogue" >"$work/sync/velora.ini"
 printf "$catalogue" >"$work/ro/velora.ini"
 ln -s ../sync/velora.ini "$work/prog/velora.ini"
+# The program's own files, which a build needs beside the catalogue.
+resources=$(cd "$(dirname "$0")/../../resources" && pwd) || exit 2
+for dir in "$work/prog" "$work/ro"; do
+  cp "$resources/notFound.ico" "$dir/" && cp -r "$resources/skin" "$dir/" || exit 2
+done
 chmod a-w "$work/ro"
 export KESK_LINKS_WORK="$work"
 
