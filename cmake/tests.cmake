@@ -117,6 +117,15 @@ else()
       add_dependencies(win32_tests ${KESK_HELPERS})
     endif()
     kesk_wine_test(NAME wine.win32_tests TARGET win32_tests DESKTOP TIMEOUT 600)
+    # The catalogue as a symbolic link and in a read-only folder, both made from Linux.
+    add_test(NAME wine.links
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/links_run.sh ${CMAKE_BINARY_DIR}/links-work --
+                     ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} --timeout 300
+                     --env KESK_LINKS_WORK=${CMAKE_BINARY_DIR}/links-work
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/wine.links.xml
+                     -- $<TARGET_FILE:win32_tests> --gtest_filter=CatalogueWhereUsersPutIt.*)
+    set_tests_properties(wine.links PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+                         LABELS "wine")
   endif()
 
   # Whole-program tests: KeskVLM.exe on a virtual desktop, driven from outside.

@@ -26,6 +26,8 @@
 
 namespace kesk {
 
+class clsINIFile;
+
 // One catalogue section. For a section whose Group is empty only Group is
 // filled. The record's index in menuItems is the section's position in the
 // catalogue, and the number in ID.
@@ -286,12 +288,17 @@ class frmVelora {
     void lstViewA_OLEDragDrop(std::size_t Index, const std::vector<std::string>& files) noexcept;
     void addDroppedFiles(const std::vector<std::string>& files, std::size_t Index);
     void pbMenu_OLEDragOver() noexcept;
+    // Who hears of a change to the catalogue that could not be saved, with the
+    // folder it was to be saved in. Without one, such a failure goes unheard.
+    using SaveFailedReport = std::function<void(const std::string& folder)>;
+    void setSaveFailedReport(SaveFailedReport report) { saveFailed_ = std::move(report); }
     // Whether the last start was taken by the shell, and its failure if not.
     bool lastLaunchStarted() const noexcept { return items_.lastLaunchStarted; }
     const ErrorRecord& lastLaunchError() const noexcept { return items_.lastLaunchError; }
 
   private:
     void construct();
+    void reportFailedSave(const clsINIFile& ini) noexcept;
     void prepareImageLists();
     void applyPicture(MenuItem& item, const PictureResult& r);
     std::int16_t addScratchIcon(const Bitmap& icon);
@@ -322,6 +329,7 @@ class frmVelora {
     static constexpr std::int64_t kSettledTicks = 20'000'000; // 2 s in 100-ns ticks
 
     Desktop& desktop_;
+    SaveFailedReport saveFailed_;
     frmVeloraState s_;
     struct ItemsState {
         ShellExecutor* shell = nullptr;

@@ -212,6 +212,19 @@ void frmVelora::lblMenu_Click(std::int16_t Index) noexcept {
     s_.pbMenu.visible = false;
 }
 
+void frmVelora::reportFailedSave(const clsINIFile& ini) noexcept {
+    if (ini.failedWrites() == 0 || !saveFailed_) {
+        return;
+    }
+    try {
+        const std::string& path = ini.filename();
+        const auto cut = path.find_last_of("\\/");
+        saveFailed_(cut == std::string::npos ? std::string(".") : path.substr(0, cut));
+    } catch (...) {
+        // Telling the user is a courtesy; the change is lost either way.
+    }
+}
+
 void frmVelora::removeItem(const std::string& section) {
     if (emptyAsSection(section)) {
         return;
@@ -220,6 +233,7 @@ void frmVelora::removeItem(const std::string& section) {
         clsINIFile ini;
         ini.setFilename(catalogue::cataloguePath());
         ini.deleteSection(section);
+        reportFailedSave(ini);
     }
     Form_Construct();
 }
@@ -326,6 +340,7 @@ void frmVelora::cmdOK_Click() noexcept {
                 ini.setValue(r.Section, kFieldKeys[k], text);
             }
         }
+        reportFailedSave(ini);
     });
     items_.editorItem.reset();
     Form_Construct();
@@ -386,6 +401,7 @@ void frmVelora::addDroppedFiles(const std::vector<std::string>& files, std::size
             ini.setValue(b, catalogue::kKeyIcon, "");
             ini.setValue(b, catalogue::kKeyGroup, group);
         }
+        reportFailedSave(ini);
     }
     Form_Construct();
     std::vector<ListEntry>& entries = s_.lstViewA[Index].entries;

@@ -81,6 +81,7 @@ void frmVelora::Form_Unload() noexcept {
         ini.setFilename(catalogue::cataloguePath());
         ini.setValue(catalogue::kSectionWindow, catalogue::kKeyHeightOffset,
                      std::to_string(s_.heightOffset));
+        reportFailedSave(ini);
     });
 }
 

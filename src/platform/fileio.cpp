@@ -11,7 +11,9 @@
 #else
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -100,14 +102,15 @@ struct Fd {
 
 #endif
 
-std::string tempPathFor(const std::string& path) {
+// Appended to the target's name: the temporary file lives beside its target,
+// on the same volume, so the final rename cannot turn into a copy.
+std::string tempSuffix() {
 #ifdef _WIN32
     const unsigned long pid = GetCurrentProcessId();
 #else
     const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-    return path + ".~" + std::to_string(pid) + "-" + std::to_string(tempCounter.fetch_add(1)) +
-           ".tmp";
+    return ".~" + std::to_string(pid) + "-" + std::to_string(tempCounter.fetch_add(1)) + ".tmp";
 }
 
 } // namespace
@@ -121,6 +124,96 @@ std::int64_t nowTicks() {
     const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::system_clock::now().time_since_epoch());
     return kUnixEpochTicks + since1970.count() / 100;
+}
+
+namespace {
+
+constexpr std::size_t kPlainPathLimit = 260; // UTF-16 units, with the terminating NUL
+
+std::size_t utf16Units(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) {
+            units += (b & 0xF8) == 0xF0 ? 2 : 1; // a 4-byte sequence is a surrogate pair
+        }
+    }
+    return units;
+}
+
+bool equalsAscii(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+               };
+               return lower(x) == lower(y);
+           });
+}
+
+// A name the plain form reads differently from what it is: one that ends in a
+// dot or a space loses them, "." and ".." climb, a device name is the device.
+bool plainFormChanges(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') {
+        return true;
+    }
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.remove_suffix(1);
+    }
+    for (const char* device : {"con", "prn", "aux", "nul"}) {
+        if (equalsAscii(stem, device)) {
+            return true;
+        }
+    }
+    return stem.size() == 4 &&
+           (equalsAscii(stem.substr(0, 3), "com") || equalsAscii(stem.substr(0, 3), "lpt")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+bool everyNamePlain(std::string_view names) {
+    while (!names.empty()) {
+        const std::size_t end = names.find('\\');
+        if (plainFormChanges(names.substr(0, end))) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        names.remove_prefix(end + 1);
+        if (names.empty()) {
+            break; // a root's closing separator
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string withoutVerbatimPrefix(const std::string& path) {
+    const std::string_view p(path);
+    constexpr std::string_view verbatim = "\\\\?\\";
+    constexpr std::string_view unc = "UNC\\";
+    if (p.size() <= verbatim.size() || p.substr(0, verbatim.size()) != verbatim) {
+        return path;
+    }
+    const std::string_view rest = p.substr(verbatim.size());
+    std::string plain;
+    std::string_view names;
+    if (equalsAscii(rest.substr(0, unc.size()), unc) && rest.size() > unc.size()) {
+        plain = "\\\\" + std::string(rest.substr(unc.size()));
+        names = rest.substr(unc.size());
+    } else if (rest.size() >= 2 && rest[1] == ':' &&
+               ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z')) &&
+               (rest.size() == 2 || rest[2] == '\\')) {
+        plain = std::string(rest);
+        names = rest.size() > 3 ? rest.substr(3) : std::string_view();
+    } else {
+        return path; // a volume by its GUID has no other name
+    }
+    if (utf16Units(plain) + 1 > kPlainPathLimit || !everyNamePlain(names)) {
+        return path;
+    }
+    return plain;
 }
 
 #ifdef _WIN32
@@ -290,14 +383,86 @@ std::optional<std::string> readAll(const std::string& path, std::uint64_t maxByt
     return out;
 }
 
+namespace {
+
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+// Where an existing file or folder finally is, through every link on the way.
+std::optional<std::wstring> finalPathOf(const std::wstring& path) {
+    // No access asked: this opens what others hold locked too, and follows
+    // links because FILE_FLAG_OPEN_REPARSE_POINT is not given.
+    Handle h(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.ok()) {
+        return std::nullopt;
+    }
+    std::wstring out(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = GetFinalPathNameByHandleW(h.h, out.data(), static_cast<DWORD>(out.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) {
+            return std::nullopt;
+        }
+        if (n < out.size()) {
+            out.resize(n);
+            return wide(withoutVerbatimPrefix(narrow(out)));
+        }
+        out.assign(n, L'\0'); // n counts the terminating NUL when the buffer was short
+    }
+    return std::nullopt;
+}
+
+// The file a write must replace: for an existing path its final target, for a
+// new file the final folder and the name. Nothing for a link that leads
+// nowhere (dangling, a loop) or a folder that cannot be reached.
+std::optional<std::wstring> writeTarget(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return finalPathOf(path); // the attributes are the link's own: it may still lead nowhere
+    }
+    const DWORD why = GetLastError();
+    if (why != ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    const std::size_t cut = path.find_last_of(L"\\/");
+    const std::wstring folder = cut == std::wstring::npos ? L"." : path.substr(0, cut + 1);
+    const std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
+    if (name.empty() || name == L"." || name == L"..") {
+        return std::nullopt;
+    }
+    auto where = finalPathOf(folder);
+    if (!where) {
+        return std::nullopt;
+    }
+    if (where->empty() || (where->back() != L'\\' && where->back() != L'/')) {
+        where->push_back(L'\\');
+    }
+    return *where + name;
+}
+
+} // namespace
+
 bool writeAtomic(const std::string& path, std::string_view bytes) {
-    const std::wstring target = wide(path);
+    const auto resolved = writeTarget(wide(path));
+    if (!resolved) {
+        return false;
+    }
+    const std::wstring& target = *resolved;
     const DWORD attrs = GetFileAttributesW(target.c_str());
     const bool exists = attrs != INVALID_FILE_ATTRIBUTES;
     if (exists && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return false;
     }
-    const std::wstring temp = wide(tempPathFor(path));
+    const std::wstring temp = target + wide(tempSuffix());
     Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                          nullptr));
     if (!h.ok()) {
@@ -406,13 +571,57 @@ std::optional<std::string> readAll(const std::string& path, std::uint64_t maxByt
     return out;
 }
 
+namespace {
+
+// The file a write must replace: for an existing path its final target, for a
+// new file the final folder and the name. Nothing for a link that leads
+// nowhere (dangling, a loop) or a folder that cannot be reached.
+std::optional<std::string> writeTarget(const std::string& path) {
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) == 0) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) {
+            return std::nullopt;
+        }
+        std::string out(real);
+        std::free(real);
+        return out;
+    }
+    if (errno != ENOENT) {
+        return std::nullopt;
+    }
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return std::nullopt;
+    }
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::nullopt;
+    }
+    std::string out(real);
+    std::free(real);
+    if (out.empty() || out.back() != '/') {
+        out.push_back('/');
+    }
+    return out + name;
+}
+
+} // namespace
+
 bool writeAtomic(const std::string& path, std::string_view bytes) {
+    const auto resolved = writeTarget(path);
+    if (!resolved) {
+        return false;
+    }
+    const std::string& target = *resolved;
     struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
         return false; // a rename would replace a read-only file; the platform refuses that
     }
-    const std::string temp = tempPathFor(path);
+    const std::string temp = target + tempSuffix();
     const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!fd.ok()) {
@@ -456,13 +665,12 @@ bool writeAtomic(const std::string& path, std::string_view bytes) {
     if (!stepDone(WriteStep::Close)) {
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
     // Make the rename itself durable.
-    const auto slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string dir = target.substr(0, target.find_last_of('/') + 1);
     Fd dfd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dfd.ok()) {
         (void)::fsync(dfd.fd);

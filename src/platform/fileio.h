@@ -67,7 +67,21 @@ enum class WriteStep { CreateTemp, WriteData, Flush, Close, Replace };
 // temporary file is then renamed over the target. A read-only target, a
 // missing directory or a target locked by another program leaves everything as
 // it was and gives false.
+//
+// Users keep their files as links into synchronised folders, and a rename over
+// a link would put a plain file in its place. So the target is the file the
+// path finally leads to, through every symbolic link and junction on the way:
+// the temporary file goes beside it and replaces it, and the links stay links.
+// A path that leads nowhere (a dangling link, a link loop) or to a folder is
+// refused. A hard-linked file is replaced like any other file: the path gets
+// the new content, the file's other names keep the old one.
 bool writeAtomic(const std::string& path, std::string_view bytes);
+
+// A path as the platform reports a file's final location ("\\?\C:\x",
+// "\\?\UNC\host\share\x") in the form every other program uses ("C:\x",
+// "\\host\share\x"). A path too long for that form, or one the form
+// cannot express, stays as it is: it is still valid as it stands.
+std::string withoutVerbatimPrefix(const std::string& path);
 
 // Tests only: called after each completed step; returning false abandons the
 // write right there as a crash would (a temporary file may stay behind).

@@ -17,15 +17,20 @@ namespace {
 constexpr std::size_t kStringBuffer = 256;    // characters, with the terminating NUL
 constexpr std::size_t kSectionBuffer = 32767; // characters, with the final NUL
 
-// A write that cannot be done is not reported to callers: the file stays as it was.
-template <class F> void quietWrite(const std::string& path, bool createMissing, F&& edit) {
+} // namespace
+
+template <class F> void clsINIFile::write(bool createMissing, F&& edit) noexcept {
+    bool failed = true;
     try {
-        ini::update(path, createMissing, std::forward<F>(edit));
-    } catch (const std::exception&) {
+        failed =
+            ini::update(path_, createMissing, std::forward<F>(edit)) == ini::UpdateResult::Failed;
+    } catch (...) {
+        // An edit that ran out of memory wrote nothing: the file stays as it was.
+    }
+    if (failed && failedWrites_ != UINT32_MAX) {
+        ++failedWrites_;
     }
 }
-
-} // namespace
 
 clsINIFile::clsINIFile() : path_(app::directory() + "\\" + app::kTitle + ".ini") {}
 
@@ -37,7 +42,7 @@ void clsINIFile::setFilename(const std::string& sFilePath) {
 
 void clsINIFile::setValue(const std::string& Sect, const std::string& Key,
                           const std::string& value) {
-    quietWrite(path_, true, [&](ini::Profile& p) { return p.writeKey(Sect, Key, value); });
+    write(true, [&](ini::Profile& p) { return p.writeKey(Sect, Key, value); });
 }
 
 std::string clsINIFile::getString(const std::string& Sect, const std::string& Key) {
@@ -107,7 +112,7 @@ void clsINIFile::setArray(const std::string& Sect, const std::vector<std::string
             }
         }
     }
-    quietWrite(path_, true, [&](ini::Profile& p) { return p.writeSection(Sect, lines); });
+    write(true, [&](ini::Profile& p) { return p.writeSection(Sect, lines); });
 }
 
 void clsINIFile::getArray(const std::string& Sect, std::vector<std::string>& xArray) {
@@ -144,11 +149,11 @@ void clsINIFile::getArray(const std::string& Sect, std::vector<std::string>& xAr
 }
 
 void clsINIFile::deleteKey(const std::string& Sect, const std::string& Key) {
-    quietWrite(path_, false, [&](ini::Profile& p) { return p.deleteKey(Sect, Key); });
+    write(false, [&](ini::Profile& p) { return p.deleteKey(Sect, Key); });
 }
 
 void clsINIFile::deleteSection(const std::string& Sect) {
-    quietWrite(path_, false, [&](ini::Profile& p) { return p.deleteSection(Sect); });
+    write(false, [&](ini::Profile& p) { return p.deleteSection(Sect); });
 }
 
 void clsINIFile::getSectionList(std::vector<std::string>& xArray) {

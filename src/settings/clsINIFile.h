@@ -39,8 +39,13 @@ class clsINIFile {
     // 32,767 headers.
     void getSectionList(std::vector<std::string>& xArray);
 
+    // Writes do not throw: one that cannot be done leaves the file as it was
+    // and is counted here, so that whoever asked for it can tell the user.
+    std::uint32_t failedWrites() const noexcept { return failedWrites_; }
+
   private:
     std::int32_t hexToLong(std::string_view text);
+    template <class F> void write(bool createMissing, F&& edit) noexcept;
 
     std::string path_;
     // The section last read from, in the parse it was found in: a build reads
@@ -50,6 +55,7 @@ class clsINIFile {
     std::optional<std::size_t> lastSection_;
     bool sectionKnown_ = false;  // lastSection_ belongs to lastSect_ in lastProfile_
     std::uint64_t lastHeld_ = 0; // the hold lastProfile_ was read under (0: none)
+    std::uint32_t failedWrites_ = 0;
 };
 
 } // namespace kesk

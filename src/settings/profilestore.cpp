@@ -187,23 +187,26 @@ FileView load(const std::string& path) {
     return loadLocked(path);
 }
 
-bool update(const std::string& path, bool createMissing,
-            const std::function<bool(Profile&)>& edit) {
+UpdateResult update(const std::string& path, bool createMissing,
+                    const std::function<bool(Profile&)>& edit) {
     std::lock_guard<std::mutex> lock(cacheMutex);
     const FileView view = loadLocked(path);
     Profile copy;
+    if (view.state == FileState::Unreadable) {
+        return UpdateResult::Failed; // what cannot be read cannot be edited without damage
+    }
     if (view.state == FileState::Present) {
         copy = *view.profile;
-    } else if (view.state == FileState::Unreadable || !createMissing) {
-        return false; // what cannot be read cannot be edited without damage
+    } else if (!createMissing) {
+        return UpdateResult::Unchanged;
     }
     if (!edit(copy)) {
-        return false;
+        return UpdateResult::Unchanged;
     }
     const std::string bytes = copy.serialize();
     forget(path);
     giveUpHold(path);
-    return fileio::writeAtomic(path, bytes);
+    return fileio::writeAtomic(path, bytes) ? UpdateResult::Written : UpdateResult::Failed;
 }
 
 std::uint64_t heldVersion() noexcept {

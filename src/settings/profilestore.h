@@ -28,10 +28,17 @@ inline constexpr std::uint64_t kMaxFileBytes = 64ull * 1024 * 1024;
 // The file at `path` as it is now.
 FileView load(const std::string& path);
 
+enum class UpdateResult {
+    Written,
+    Unchanged, // the edit changed nothing, or a missing file was not to be made
+    Failed     // the file could not be read, or the new file could not be written
+};
+
 // Applies `edit` to the file as it is now and writes the result atomically if
 // the edit changed it. A missing file starts empty when `createMissing`,
-// otherwise nothing happens. Returns whether the file was written.
-bool update(const std::string& path, bool createMissing, const std::function<bool(Profile&)>& edit);
+// otherwise nothing happens. After a failure the file is as it was.
+UpdateResult update(const std::string& path, bool createMissing,
+                    const std::function<bool(Profile&)>& edit);
 
 // While a ReadHold lives, no other program can change the held file, so once
 // one load has checked it, later loads of that path answer from the kept parse

@@ -237,6 +237,18 @@ void frmMain::systemStartMenuClosed() noexcept {
 
 // --- Tray ------------------------------------------------------------------------------------
 
+void frmMain::saveFailed(const std::string& folder) noexcept {
+    if (s_.saveFailureTold || s_.trayIconData.uID == 0) {
+        return;
+    }
+    // Only a balloon the shell took counts: without an icon in the
+    // notification area the next failure tries again.
+    guardEvent([&] {
+        s_.saveFailureTold =
+            shell_.showBalloon(s_.trayIconData, app::kTitle, saveFailedText(app::kTitle, folder));
+    });
+}
+
 void frmMain::installTrayIcon() {
     s_.trayIconData = makeTrayIconData(shell_.notificationWindow(), shell_.notificationMessage(),
                                        shell_.programIcon(), app::kTitle);

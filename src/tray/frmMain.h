@@ -51,6 +51,8 @@ struct frmMainState {
     bool refused = false;
     // What went wrong while stamping the build date (start-up goes on).
     std::optional<ErrorRecord> compDateFailure;
+    // The user was told that a change could not be saved; once a session is enough.
+    bool saveFailureTold = false;
 };
 
 inline constexpr std::uint32_t kWmRButtonUp = 517;
@@ -94,6 +96,9 @@ class frmMain {
     // The system start menu that menuBarWSM_Click opened has closed. The shell raised its
     // taskbar for it, which may have buried the button.
     void systemStartMenuClosed() noexcept;
+    // A change to the catalogue could not be saved in `folder`. The first
+    // time in a session the tray icon says so; later failures say nothing more.
+    void saveFailed(const std::string& folder) noexcept;
 
     // --- Procedures -----------------------------------------------------------------------
     void installTrayIcon();

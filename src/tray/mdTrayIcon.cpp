@@ -1,5 +1,7 @@
 #include "tray/mdTrayIcon.h"
 
+#include <algorithm>
+
 namespace kesk {
 
 std::string trayTip(std::string_view title) {
@@ -22,6 +24,53 @@ std::string trayTip(std::string_view title) {
         ++characters;
     }
     return std::string(title.substr(0, i));
+}
+
+namespace {
+
+std::size_t sequenceLength(unsigned char lead) {
+    if ((lead & 0xE0) == 0xC0) {
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        return 3;
+    }
+    return (lead & 0xF8) == 0xF0 ? 4 : 1;
+}
+
+std::size_t utf16Units(std::string_view text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = sequenceLength(static_cast<unsigned char>(text[i]));
+        units += len == 4 ? 2 : 1;
+        i += len;
+    }
+    return units;
+}
+
+} // namespace
+
+std::string saveFailedText(std::string_view productName, std::string_view folder) {
+    const std::string before = std::string(productName) + " could not save to ";
+    const std::string after = ". Your change was not saved.";
+    const std::string_view ellipsis = "...";
+    const std::size_t frame = utf16Units(before) + utf16Units(after);
+    if (frame + utf16Units(folder) <= kBalloonTextUnits) {
+        return before + std::string(folder) + after;
+    }
+    const std::size_t room = kBalloonTextUnits > frame + ellipsis.size()
+                                 ? kBalloonTextUnits - frame - ellipsis.size()
+                                 : 0;
+    // Drop whole characters from the front until the rest fits.
+    std::size_t start = 0;
+    std::size_t units = utf16Units(folder);
+    while (start < folder.size() && units > room) {
+        const std::size_t len = sequenceLength(static_cast<unsigned char>(folder[start]));
+        units -= len == 4 ? 2 : 1;
+        start += len;
+    }
+    start = std::min(start, folder.size());
+    return before + std::string(ellipsis) + std::string(folder.substr(start)) + after;
 }
 
 TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, std::uintptr_t icon,

@@ -33,6 +33,16 @@ inline constexpr std::size_t kTrayTipCharacters = 63;
 // title loses its end rather than the terminator.
 std::string trayTip(std::string_view title);
 
+// A balloon's text field holds this many UTF-16 units before its NUL, its
+// title field this many.
+inline constexpr std::size_t kBalloonTextUnits = 255;
+inline constexpr std::size_t kBalloonTitleUnits = 63;
+
+// "<product> could not save to <folder>. Your change was not saved.", fitted
+// to the balloon: a folder too long loses its beginning (shown as "..."),
+// since its last names tell the user best which folder it is.
+std::string saveFailedText(std::string_view productName, std::string_view folder);
+
 // The record for the icon: identifier 1, flags message + icon + tip, the tip
 // from the title.
 TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, std::uintptr_t icon,

@@ -68,6 +68,10 @@ class ShellPort {
     virtual std::uintptr_t programIcon() = 0;
     virtual bool addTrayIcon(const TrayIconData& data) = 0;
     virtual bool removeTrayIcon(const TrayIconData& data) = 0;
+    // A balloon from the icon with a warning sign; false when the shell took
+    // none (no icon in the notification area).
+    virtual bool showBalloon(const TrayIconData& icon, const std::string& title,
+                             const std::string& text) = 0;
     // Pops the menu up at the mouse position; returns the chosen entry, or
     // None when the menu was dismissed.
     virtual TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) = 0;

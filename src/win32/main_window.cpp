@@ -208,6 +208,13 @@ bool MainWindow::addTrayIcon(const TrayIconData& data) {
 bool MainWindow::removeTrayIcon(const TrayIconData& data) {
     return win::removeTrayIcon(data);
 }
+bool MainWindow::showBalloon(const TrayIconData& icon, const std::string& title,
+                             const std::string& text) {
+    if (showBalloonForTests) {
+        return showBalloonForTests(title, text);
+    }
+    return win::showTrayBalloon(icon, title, text);
+}
 
 TrayCommand MainWindow::popupTrayMenu(const std::vector<TrayMenuEntry>& entries) {
     UniqueMenu menu(CreatePopupMenu());

@@ -36,6 +36,8 @@ class MainWindow final : public Window, private ShellPort {
     // --- For tests --------------------------------------------------------------------
     // Replaces the end of the process (the default ends it at once).
     std::function<void()> terminate;
+    // Replaces the balloon from the tray icon; its answer stands for the shell's.
+    std::function<bool(const std::string& title, const std::string& text)> showBalloonForTests;
     // Replaces the second copy's message box.
     std::function<void(const std::string& text, const std::string& title)> showMessage;
 
@@ -54,6 +56,8 @@ class MainWindow final : public Window, private ShellPort {
     std::uintptr_t programIcon() override;
     bool addTrayIcon(const TrayIconData& data) override;
     bool removeTrayIcon(const TrayIconData& data) override;
+    bool showBalloon(const TrayIconData& icon, const std::string& title,
+                     const std::string& text) override;
     TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) override;
     void showAboutModal(frmSplash& splash) override;
     std::vector<WindowId> taskbarWindows() override;

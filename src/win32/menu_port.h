@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "menu/frmVelora.h"
 #include "platform/desktop.h"
@@ -25,6 +26,10 @@ class MenuPort final : public MenuWindowPort {
     // The window that owns the menu window (the hidden main window). Set it
     // before the first call that loads the menu window.
     void setOwner(HWND owner) noexcept { owner_ = owner; }
+    // Hears of every change the menu window could not save (see frmVelora).
+    void setSaveFailedReport(frmVelora::SaveFailedReport report) {
+        saveFailed_ = std::move(report);
+    }
 
     bool isVisible() override;
     void show() override;
@@ -49,6 +54,7 @@ class MenuPort final : public MenuWindowPort {
     // Reads the pictures of every window this port loads, and keeps them between windows;
     // declared first so that it outlives them.
     PictureWorker pictures_;
+    frmVelora::SaveFailedReport saveFailed_;
     std::unique_ptr<frmVelora> presenter_;
     std::unique_ptr<MenuView> view_;
     // The last unloaded window, hidden, kept until the next load.

@@ -7,6 +7,27 @@
 
 namespace kesk::win {
 
+namespace {
+
+// UTF-8 into a fixed wide field, cut to the field (never inside a surrogate
+// pair) and always terminated.
+template <std::size_t N> void copyToField(const std::string& text, wchar_t (&field)[N]) noexcept {
+    try {
+        const std::wstring wide = widen(text);
+        constexpr std::size_t room = N - 1;
+        std::size_t n = std::min(wide.size(), room);
+        if (n > 0 && n < wide.size() && IS_HIGH_SURROGATE(wide[n - 1])) {
+            --n;
+        }
+        std::copy_n(wide.data(), n, field);
+        field[n] = L'\0';
+    } catch (...) {
+        field[0] = L'\0';
+    }
+}
+
+} // namespace
+
 NOTIFYICONDATAW toNotifyIconData(const TrayIconData& data) noexcept {
     NOTIFYICONDATAW nid{};
     nid.cbSize = sizeof nid;
@@ -15,19 +36,31 @@ NOTIFYICONDATAW toNotifyIconData(const TrayIconData& data) noexcept {
     nid.uFlags = data.uFlags;
     nid.uCallbackMessage = data.uCallbackMessage;
     nid.hIcon = reinterpret_cast<HICON>(data.hIcon);
-    try {
-        const std::wstring tip = widen(data.szTip);
-        constexpr std::size_t room = std::size(nid.szTip) - 1;
-        std::size_t n = std::min(tip.size(), room);
-        if (n > 0 && n < tip.size() && IS_HIGH_SURROGATE(tip[n - 1])) {
-            --n;
-        }
-        std::copy_n(tip.data(), n, nid.szTip);
-        nid.szTip[n] = L'\0';
-    } catch (...) {
-        nid.szTip[0] = L'\0';
-    }
+    copyToField(data.szTip, nid.szTip);
     return nid;
+}
+
+NOTIFYICONDATAW toBalloonData(const TrayIconData& icon, const std::string& title,
+                              const std::string& text) noexcept {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = reinterpret_cast<HWND>(icon.hWnd);
+    nid.uID = icon.uID;
+    // Only the balloon changes: the icon, its tip and its messages stay as added.
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = NIIF_WARNING;
+    copyToField(title, nid.szInfoTitle);
+    copyToField(text, nid.szInfo);
+    return nid;
+}
+
+bool showTrayBalloon(const TrayIconData& icon, const std::string& title,
+                     const std::string& text) noexcept {
+    if (icon.hWnd == 0 || icon.uID == 0) {
+        return false;
+    }
+    NOTIFYICONDATAW nid = toBalloonData(icon, title, text);
+    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
 bool addTrayIcon(const TrayIconData& data) noexcept {

@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "tray/mdTrayIcon.h"
 
 namespace kesk::win {
@@ -12,6 +14,14 @@ namespace kesk::win {
 // The shell's record for `data`: the wide form of the structure, with the tip
 // converted to UTF-16 and cut to the field (never inside a surrogate pair).
 NOTIFYICONDATAW toNotifyIconData(const TrayIconData& data) noexcept;
+
+// The NIM_MODIFY record that shows a warning balloon from the icon; title and
+// text are cut to their fields like the tip.
+NOTIFYICONDATAW toBalloonData(const TrayIconData& icon, const std::string& title,
+                              const std::string& text) noexcept;
+// Shows the balloon; false when the shell has no such icon or no notification area.
+bool showTrayBalloon(const TrayIconData& icon, const std::string& title,
+                     const std::string& text) noexcept;
 
 // NIM_ADD. The shell answers false when it has no notification area.
 bool addTrayIcon(const TrayIconData& data) noexcept;

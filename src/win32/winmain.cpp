@@ -1,6 +1,8 @@
 // Entry point of KeskVLM.exe: one process, one hidden main window, one UI thread.
 #include <windows.h>
 
+#include <string>
+
 #include "support/mdCompDateUpdate.h"
 #include "win32/codepage_win32.h"
 #include "win32/desktop_win32.h"
@@ -26,6 +28,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     menu.setOwner(main.hwnd());
+    menu.setSaveFailedReport(
+        [&main](const std::string& folder) { main.presenter().saveFailed(folder); });
     // The whole start-up; a second copy ends the process inside it.
     main.load();
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,5 +142,225 @@ TEST_F(FileIo, InterruptedWriteLeavesOldOrNewCatalogue) {
         }
     }
 }
+
+// How the platform's final path of a file becomes the path every program uses.
+TEST(FinalPathForm, TableOfRules) {
+    const std::string deep = "C:\\" + std::string(300, 'd') + "\\velora.ini";
+    struct Row {
+        const char* rule;
+        std::string reported;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {"a drive path loses the prefix", "\\\\?\\C:\\Tools\\velora.ini", "C:\\Tools\\velora.ini"},
+        {"a drive's root", "\\\\?\\D:\\", "D:\\"},
+        {"a share keeps its double backslash", "\\\\?\\UNC\\host\\share\\velora.ini",
+         "\\\\host\\share\\velora.ini"},
+        {"the UNC marker in any case", "\\\\?\\unc\\host\\share\\x", "\\\\host\\share\\x"},
+        {"a volume by its GUID stays", "\\\\?\\Volume{1b3b}\\velora.ini",
+         "\\\\?\\Volume{1b3b}\\velora.ini"},
+        {"a path too long for the plain form stays", "\\\\?\\" + deep, "\\\\?\\" + deep},
+        {"a name ending in a dot stays", "\\\\?\\C:\\a.\\velora.ini", "\\\\?\\C:\\a.\\velora.ini"},
+        {"a name ending in a space stays", "\\\\?\\C:\\a \\velora.ini",
+         "\\\\?\\C:\\a \\velora.ini"},
+        {"a device name stays", "\\\\?\\C:\\dir\\CON.ini", "\\\\?\\C:\\dir\\CON.ini"},
+        {"a numbered device name stays", "\\\\?\\C:\\lpt1", "\\\\?\\C:\\lpt1"},
+        {"a name that only starts like a device goes", "\\\\?\\C:\\console\\com10",
+         "C:\\console\\com10"},
+        {"a path without the prefix is kept", "C:\\x\\y", "C:\\x\\y"},
+        {"the bare prefix is kept", "\\\\?\\", "\\\\?\\"},
+        {"a drive letter must be a letter", "\\\\?\\1:\\x", "\\\\?\\1:\\x"},
+        {"UNC without a host stays", "\\\\?\\UNC\\", "\\\\?\\UNC\\"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(kesk::fileio::withoutVerbatimPrefix(r.reported), r.expected) << r.rule;
+    }
+}
+
+#ifndef _WIN32
+
+// Writes through symbolic links (and hard links) of every kind: the link stays
+// what it was and the write lands where it leads, or nothing is written at all.
+TEST_F(FileIo, LinksTableOfRules) {
+    struct Row {
+        const char* rule;
+        // Builds the case under `dir` and gives the path to write.
+        std::function<fs::path(const fs::path& dir)> make;
+        bool written;
+        // What must hold afterwards.
+        std::function<void(const fs::path& dir, const char* rule)> check;
+    };
+    const auto text = [](const fs::path& p) {
+        return kesk::fileio::readAll(p.string(), 1 << 20).value_or("<none>");
+    };
+    const auto write = [](const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    // Nothing but the named entries in a folder: no temporary file left anywhere.
+    const auto only = [](const fs::path& folder, std::vector<std::string> names, const char* rule) {
+        std::vector<std::string> seen;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            seen.push_back(e.path().filename().string());
+        }
+        std::sort(seen.begin(), seen.end());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(seen, names) << rule << " in " << folder;
+    };
+    const std::vector<Row> rows = {
+        {"a link to a file in another folder keeps the link and writes the target",
+         [&](const fs::path& d) {
+             fs::create_directories(d / "sync");
+             write(d / "sync" / "velora.ini", "old");
+             fs::create_directories(d / "prog");
+             fs::create_symlink(d / "sync" / "velora.ini", d / "prog" / "velora.ini");
+             return d / "prog" / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "prog" / "velora.ini")) << rule;
+             EXPECT_EQ(text(d / "sync" / "velora.ini"), "new") << rule;
+             only(d / "sync", {"velora.ini"}, rule);
+             only(d / "prog", {"velora.ini"}, rule);
+         }},
+        {"a relative link keeps the link and writes the target",
+         [&](const fs::path& d) {
+             fs::create_directories(d / "sync");
+             write(d / "sync" / "velora.ini", "old");
+             fs::create_symlink("sync/velora.ini", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "velora.ini")) << rule;
+             EXPECT_EQ(fs::read_symlink(d / "velora.ini"), fs::path("sync/velora.ini")) << rule;
+             EXPECT_EQ(text(d / "sync" / "velora.ini"), "new") << rule;
+         }},
+        {"a chain of links keeps every link",
+         [&](const fs::path& d) {
+             write(d / "real.ini", "old");
+             fs::create_symlink(d / "real.ini", d / "middle.ini");
+             fs::create_symlink(d / "middle.ini", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "velora.ini")) << rule;
+             EXPECT_TRUE(fs::is_symlink(d / "middle.ini")) << rule;
+             EXPECT_EQ(text(d / "real.ini"), "new") << rule;
+             only(d, {"real.ini", "middle.ini", "velora.ini"}, rule);
+         }},
+        {"a linked folder on the path stays a link",
+         [&](const fs::path& d) {
+             fs::create_directories(d / "real");
+             write(d / "real" / "velora.ini", "old");
+             fs::create_directory_symlink(d / "real", d / "prog");
+             return d / "prog" / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "prog")) << rule;
+             EXPECT_EQ(text(d / "real" / "velora.ini"), "new") << rule;
+             only(d / "real", {"velora.ini"}, rule);
+         }},
+        {"a new file through a linked folder lands in the real folder",
+         [&](const fs::path& d) {
+             fs::create_directories(d / "real");
+             fs::create_directory_symlink(d / "real", d / "prog");
+             return d / "prog" / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "prog")) << rule;
+             EXPECT_EQ(text(d / "real" / "velora.ini"), "new") << rule;
+         }},
+        {"a dangling link is refused and creates nothing",
+         [&](const fs::path& d) {
+             fs::create_symlink(d / "gone" / "velora.ini", d / "velora.ini");
+             fs::create_symlink(d / "nowhere.ini", d / "other.ini");
+             return d / "other.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "other.ini")) << rule;
+             EXPECT_FALSE(fs::exists(d / "nowhere.ini")) << rule;
+             only(d, {"velora.ini", "other.ini"}, rule);
+         }},
+        {"a link to itself is refused",
+         [&](const fs::path& d) {
+             fs::create_symlink(d / "velora.ini", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "velora.ini")) << rule;
+             only(d, {"velora.ini"}, rule);
+         }},
+        {"two links to each other are refused",
+         [&](const fs::path& d) {
+             fs::create_symlink(d / "b.ini", d / "a.ini");
+             fs::create_symlink(d / "a.ini", d / "b.ini");
+             return d / "a.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             only(d, {"a.ini", "b.ini"}, rule);
+         }},
+        {"a link to a folder is refused",
+         [&](const fs::path& d) {
+             fs::create_directories(d / "folder");
+             fs::create_directory_symlink(d / "folder", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "velora.ini")) << rule;
+             EXPECT_TRUE(fs::is_empty(d / "folder")) << rule;
+         }},
+        {"a link to a read-only file is refused",
+         [&](const fs::path& d) {
+             write(d / "real.ini", "old");
+             fs::permissions(d / "real.ini", fs::perms::owner_read);
+             fs::create_symlink(d / "real.ini", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_EQ(text(d / "real.ini"), "old") << rule;
+             only(d, {"real.ini", "velora.ini"}, rule);
+         }},
+        {"a link to a file of a read-only file system is refused",
+         [&](const fs::path& d) {
+             fs::create_symlink("/proc/version", d / "velora.ini");
+             return d / "velora.ini";
+         },
+         false,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_TRUE(fs::is_symlink(d / "velora.ini")) << rule;
+             only(d, {"velora.ini"}, rule);
+         }},
+        {"a hard-linked file is replaced: the other name keeps the old content",
+         [&](const fs::path& d) {
+             write(d / "velora.ini", "old");
+             fs::create_hard_link(d / "velora.ini", d / "copy.ini");
+             return d / "velora.ini";
+         },
+         true,
+         [&](const fs::path& d, const char* rule) {
+             EXPECT_EQ(text(d / "velora.ini"), "new") << rule;
+             EXPECT_EQ(text(d / "copy.ini"), "old") << rule;
+             EXPECT_EQ(fs::hard_link_count(d / "velora.ini"), 1u) << rule;
+         }},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        const fs::path d = dir_ / ("case" + std::to_string(i));
+        fs::create_directories(d);
+        const fs::path target = r.make(d);
+        EXPECT_EQ(kesk::fileio::writeAtomic(target.string(), "new"), r.written) << r.rule;
+        r.check(d, r.rule);
+    }
+}
+
+#endif
 
 } // namespace

@@ -166,6 +166,22 @@ class FakeShell : public ShellPort {
         }
         return true;
     }
+    // Balloons the shell took: the icon's record, the title and the text.
+    struct Balloon {
+        TrayIconData icon;
+        std::string title;
+        std::string text;
+    };
+    std::vector<Balloon> balloons;
+    bool showBalloon(const TrayIconData& icon, const std::string& title,
+                     const std::string& text) override {
+        log_.push_back("tray.balloon");
+        if (!trayIconPresent || icon.hWnd != added.hWnd || icon.uID != added.uID) {
+            return false; // no icon to show it from
+        }
+        balloons.push_back({icon, title, text});
+        return true;
+    }
     TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) override {
         log_.push_back("tray.popup");
         menusShown.push_back(entries);
