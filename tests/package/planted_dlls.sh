@@ -36,26 +36,8 @@ later="windowscodecs.dll uxtheme.dll version.dll dwmapi.dll propsys.dll shcore.d
 # Loaded by the installer's stub and its plug-in (System::Call) besides those.
 installer_later="comdlg32.dll msimg32.dll riched20.dll"
 
-passed=0 failed=0
-pass() { echo "planted: PASS $1"; passed=$((passed + 1)); }
-fail() { echo "planted: FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
-check() { # check NAME COMMAND... : PASS when the command succeeds
-  local name=$1; shift
-  if out=$("$@" 2>&1); then pass "$name"; else fail "$name" "$(printf '%s' "$out" | tail -3 | tr '\n' ' ')"; fi
-}
-finish() {
-  echo "planted: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
-  exit $?
-}
-
-xvfb_pid=""
-cleanup() {
-  [ -d "$WINEPREFIX" ] && timeout 20 wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+label=planted
+. "$(dirname "$0")/checks.sh"
 
 for f in KeskVLM.exe kesk_probe.exe planted.dll planted_loader.exe; do
   [ -f "$bin/$f" ] || { fail "built" "$bin/$f missing"; finish; }

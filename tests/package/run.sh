@@ -22,26 +22,8 @@ work=$build/package-test
 export WINEPREFIX=$work/prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
-passed=0 failed=0
-pass() { echo "package: PASS $1"; passed=$((passed + 1)); }
-fail() { echo "package: FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
-check() { # check NAME COMMAND... : PASS when the command succeeds
-  local name=$1; shift
-  if out=$("$@" 2>&1); then pass "$name"; else fail "$name" "$(printf '%s' "$out" | tail -3 | tr '\n' ' ')"; fi
-}
-finish() {
-  echo "package: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
-  exit $?
-}
-
-xvfb_pid=""
-cleanup() {
-  [ -d "$WINEPREFIX" ] && timeout 20 wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+label=package
+. "$(dirname "$0")/checks.sh"
 
 # --- the packages ----------------------------------------------------------------------------
 rm -f "$build"/packages/KeskVLM-*

@@ -41,6 +41,18 @@ inline void writeBytes(const std::filesystem::path& p, const Bytes& b) {
     out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
+// Text with Windows line ends: every "\n" written as CR LF.
+inline void writeText(const std::filesystem::path& p, const std::string& text) {
+    Bytes b;
+    for (char c : text) {
+        if (c == '\n') {
+            b.push_back('\r');
+        }
+        b.push_back(static_cast<std::uint8_t>(c));
+    }
+    writeBytes(p, b);
+}
+
 inline Bytes readBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

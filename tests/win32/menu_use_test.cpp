@@ -133,16 +133,7 @@ class MenuUseView : public ::testing::Test {
         const Bytes b = readBytes(dir / "velora.ini");
         return std::string(b.begin(), b.end());
     }
-    void writeCatalogue(const std::string& text) {
-        Bytes b;
-        for (char c : text) {
-            if (c == '\n') {
-                b.push_back('\r');
-            }
-            b.push_back(static_cast<std::uint8_t>(c));
-        }
-        writeBytes(dir / "velora.ini", b);
-    }
+    void writeCatalogue(const std::string& text) { writeText(dir / "velora.ini", text); }
     std::string argdump() const { return u8(moduleDirectory() / "argdump.exe"); }
     // Sections 2 Dump (Tools: the recording helper), 3 Notes (Tools), 4 Other (Scripts).
     std::string standard() const {

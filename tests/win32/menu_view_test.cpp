@@ -85,16 +85,6 @@ class MenuViewTest : public ::testing::Test {
     }
     void TearDown() override { app::overrideForTests("", ""); }
 
-    static void writeText(const fs::path& p, const std::string& text) {
-        Bytes b;
-        for (char c : text) {
-            if (c == '\n') {
-                b.push_back('\r');
-            }
-            b.push_back(static_cast<std::uint8_t>(c));
-        }
-        writeBytes(p, b);
-    }
     void writeCatalogue(const std::string& text) { writeText(dir / "velora.ini", text); }
     static std::string item(const std::string& section, const std::string& group,
                             const std::string& target, const std::string& icon = "") {

@@ -94,16 +94,6 @@ class PictureWorkerTest : public ::testing::Test {
     }
     void TearDown() override { app::overrideForTests("", ""); }
 
-    static void writeText(const fs::path& p, const std::string& text) {
-        Bytes b;
-        for (char c : text) {
-            if (c == '\n') {
-                b.push_back('\r');
-            }
-            b.push_back(static_cast<std::uint8_t>(c));
-        }
-        writeBytes(p, b);
-    }
     void writeCatalogue(const std::string& items) {
         writeText(dir / "velora.ini",
                   "[Window]\nheightOffset=0\n[SmallIconSize]\nWidth=16\nHeight=16\n" + items);
