@@ -1,9 +1,11 @@
 #include "menu/frmVelora.h"
 
+#include <chrono>
 #include <cmath>
 #include <utility>
 
 #include "platform/fileio.h"
+#include "platform/own_writes.h"
 #include "settings/clsINIFile.h"
 #include "settings/profilestore.h"
 #include "support/conversions.h"
@@ -155,6 +157,8 @@ bool frmVelora::Form_Construct() noexcept {
     bool ok = true;
     do {
         rebuildRequested_ = false;
+        // Taken before the files are read: a change during the build is seen afterwards.
+        guardEvent([this] { outside_.record(watchedFiles(), stampOf()); });
         // Whatever is still to come for an earlier build is stale from here on.
         generation_ = nextPictureGeneration();
         jobs_.clear();
@@ -177,6 +181,25 @@ bool frmVelora::Form_Construct() noexcept {
     } while (rebuildRequested_);
     building_ = false;
     return ok;
+}
+
+std::vector<std::string> frmVelora::watchedFiles() {
+    return {catalogue::cataloguePath(), catalogue::skinPath(),
+            catalogue::ownFilePath(catalogue::kSkinBackgroundFile)};
+}
+
+OutsideChanges::StampOf frmVelora::stampOf() {
+    return [this](const std::string& path) { return desktop_.fileStamp(path); };
+}
+
+OutsideChanges::Verdict frmVelora::checkOutsideChanges() noexcept {
+    OutsideChanges::Verdict verdict;
+    guardEvent([&] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        verdict = outside_.check(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
+                                 stampOf(), fileio::isOwnWrite);
+    });
+    return verdict;
 }
 
 void frmVelora::construct() {

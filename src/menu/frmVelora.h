@@ -19,6 +19,7 @@
 
 #include "catalogue/catalogue.h"
 #include "menu/imagelists.h"
+#include "menu/outside_changes.h"
 #include "menu/picture_jobs.h"
 #include "platform/desktop.h"
 #include "support/errors.h"
@@ -201,6 +202,10 @@ class frmVelora {
     // does not interleave with it; it runs once the running one has ended.
     bool Form_Construct() noexcept;
 
+    // Whether another program changed the catalogue or the skin since the last build (the
+    // caller rebuilds when it says so), and when to look again unasked. Never throws.
+    OutsideChanges::Verdict checkOutsideChanges() noexcept;
+
     // --- Routines other parts of the window use -------------------------------------------
     // The taskbar's height in pixels (0 without a taskbar). Throws
     // RuntimeError(Overflow) beyond the signed 16-bit range.
@@ -216,6 +221,9 @@ class frmVelora {
     // Finds the item's picture here and now, may add one image to each image
     // list, and sets IconIndex, IconSource and TargetMissing.
     void resolveItemIcon(MenuItem& item);
+    // The files a build reads whose change another program can make: the catalogue first.
+    static std::vector<std::string> watchedFiles();
+    OutsideChanges::StampOf stampOf();
     // The first icon stored in the file, added to both lists; its number, or 0
     // when the file holds none.
     std::int16_t addIconFromExe(const std::string& path);
@@ -353,6 +361,8 @@ class frmVelora {
     ShrinkRoute shrinkRoute_;
     bool building_ = false;
     bool rebuildRequested_ = false;
+    // The files as the last build found them.
+    OutsideChanges outside_;
 
     // The colours this build's scratch surfaces were cleared to: pictures that arrive after
     // the build ended are drawn as they would have been during it.

@@ -1,6 +1,7 @@
 #include "settings/profilestore.h"
 
 #include "platform/fileio.h"
+#include "platform/own_writes.h"
 
 #include <atomic>
 #include <list>
@@ -206,7 +207,11 @@ UpdateResult update(const std::string& path, bool createMissing,
     const std::string bytes = copy.serialize();
     forget(path);
     giveUpHold(path);
-    return fileio::writeAtomic(path, bytes) ? UpdateResult::Written : UpdateResult::Failed;
+    if (!fileio::writeAtomic(path, bytes)) {
+        return UpdateResult::Failed;
+    }
+    fileio::noteOwnWrite(path);
+    return UpdateResult::Written;
 }
 
 std::uint64_t heldVersion() noexcept {

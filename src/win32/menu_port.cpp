@@ -1,5 +1,7 @@
 #include "win32/menu_port.h"
 
+#include <algorithm>
+
 #include "support/errors.h"
 
 namespace kesk::win {
@@ -73,6 +75,17 @@ void MenuPort::construct() {
     ensureLoaded();
     presenter_->Form_Construct();
     view_->render();
+}
+
+DWORD MenuPort::outsideChange() noexcept {
+    if (!loaded() || presenter_ == nullptr) {
+        return 0;
+    }
+    const OutsideChanges::Verdict verdict = presenter_->checkOutsideChanges();
+    if (verdict.rebuild) {
+        guardEvent([this] { construct(); });
+    }
+    return static_cast<DWORD>(std::max<std::int64_t>(verdict.recheckMs, 0));
 }
 
 } // namespace kesk::win

@@ -36,6 +36,10 @@ class MenuPort final : public MenuWindowPort {
     void hide() override;
     void unload() override;
     void construct() override;
+    // Another program may have changed the catalogue or the skin: a loaded window whose files
+    // did change is rebuilt in place, shown or hidden (an unloaded one builds from the files
+    // as they are when it next loads). Returns when to look again unasked, in milliseconds.
+    DWORD outsideChange() noexcept;
 
     bool loaded() const noexcept { return view_ != nullptr; }
     // The loaded window's view and presenter; nullptr while unloaded.

@@ -3,13 +3,16 @@
 
 #include <string>
 
+#include "support/appinfo.h"
 #include "support/mdCompDateUpdate.h"
 #include "win32/codepage_win32.h"
 #include "win32/desktop_win32.h"
 #include "win32/dll_search.h"
 #include "win32/dpi.h"
+#include "win32/folder_watch.h"
 #include "win32/main_window.h"
 #include "win32/menu_port.h"
+#include "win32/wtext.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before anything binds a DLL beyond kernel32 and the C runtime: from here on, DLLs come
@@ -32,6 +35,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         [&main](const std::string& folder) { main.presenter().saveFailed(folder); });
     // The whole start-up; a second copy ends the process inside it.
     main.load();
+
+    // Edits that other programs make to the catalogue or the skin show without a refresh.
+    const std::wstring folder = kesk::win::widen(kesk::app::directory());
+    kesk::win::FolderWatch watch;
+    watch.start({folder, folder + L"\\skin"}, [&menu] { return menu.outsideChange(); });
 
     // The shut-down ends the process from inside a handler; this loop only
     // returns if the thread is told to quit some other way.

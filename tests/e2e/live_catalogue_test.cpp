@@ -1,0 +1,211 @@
+// Edits that other programs make to the catalogue and the skin show in the running menu,
+// shown or hidden, without a refresh, and never leave it empty on the way.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/kesk_driver.h"
+
+namespace fs = std::filesystem;
+using namespace kesk::driver;
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// The names another process's list view shows, in its order; nothing when it cannot be read.
+Names listNames(HANDLE process, HWND list) {
+    constexpr int kChars = 260;
+    RemoteMemory scratch(process, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    Names names;
+    if (!scratch.valid()) {
+        return names;
+    }
+    const int n = listCount(list);
+    for (int i = 0; i < n; ++i) {
+        LVITEMW lv{};
+        lv.iSubItem = 0;
+        lv.cchTextMax = kChars;
+        lv.pszText = reinterpret_cast<wchar_t*>(scratch.address() + sizeof(LVITEMW));
+        wchar_t text[kChars] = {};
+        if (!scratch.write(&lv, sizeof lv)) {
+            return {};
+        }
+        sendWaiting(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), scratch.address(), 5000);
+        SIZE_T done = 0;
+        ReadProcessMemory(process, lv.pszText, text, sizeof text, &done);
+        text[kChars - 1] = L'\0';
+        names.emplace_back(text);
+    }
+    return names;
+}
+
+std::string item(const std::string& section, const std::string& name) {
+    return "[" + section + "]\r\nName=" + name + "\r\nTarget=C:\\windows\\notepad.exe\r\n" +
+           "Param=\r\nWorkdir=\r\nIcon=\r\nGroup=Tools\r\n";
+}
+
+std::string catalogue(const std::vector<std::pair<std::string, std::string>>& items) {
+    std::string text = "[Window]\r\nheightOffset=0\r\n[SmallIconSize]\r\nWidth=16\r\nHeight=16\r\n";
+    for (const auto& [section, name] : items) {
+        text += item(section, name);
+    }
+    return text;
+}
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class LiveCatalogue : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (shownTaskbar() == nullptr) {
+            GTEST_SKIP() << "no taskbar on this desktop";
+        }
+        dir_ = stageProgram("e2e-live", KESK_RESOURCES_DIR);
+        writeFile(dir_ / "velora.ini", catalogue({{"A", "Alpha"}, {"B", "Beta"}}));
+        program_ = std::make_unique<Program>(dir_);
+        ASSERT_TRUE(program_->start());
+        ASSERT_TRUE(program_->ready());
+    }
+
+    // The Tools list: the menu window's first list view.
+    HWND tools() {
+        HWND menu = program_->menu(false);
+        if (menu == nullptr) {
+            return nullptr;
+        }
+        const std::vector<HWND> lists = descendants(menu, WC_LISTVIEWW);
+        return lists.empty() ? nullptr : lists.front();
+    }
+    Names shown() {
+        HWND list = tools();
+        return list != nullptr ? listNames(program_->pi.hProcess, list) : Names{};
+    }
+    bool showMenu() {
+        if (program_->menu() == nullptr) {
+            clickAt(program_->buttonCentre());
+        }
+        return waitFor([&] { return program_->menu() != nullptr; }, 5000);
+    }
+
+    fs::path dir_;
+    std::unique_ptr<Program> program_;
+};
+
+struct Edit {
+    const char* rule;
+    bool menuShown;
+    std::function<void(const fs::path&)> edit;
+    Names expected;
+};
+
+TEST_F(LiveCatalogue, OutsideEditsShowWithoutARefresh) {
+    const std::vector<Edit> edits = {
+        {"a new item shows in the shown menu",
+         true,
+         [](const fs::path& d) {
+             writeFile(d / "velora.ini",
+                       catalogue({{"A", "Alpha"}, {"B", "Beta"}, {"C", "Gamma"}}));
+         },
+         {L"Alpha", L"Beta", L"Gamma"}},
+        {"a changed name shows",
+         true,
+         [](const fs::path& d) {
+             writeFile(d / "velora.ini",
+                       catalogue({{"A", "Alpha"}, {"B", "Bravo"}, {"C", "Gamma"}}));
+         },
+         {L"Alpha", L"Bravo", L"Gamma"}},
+        {"a removed item goes",
+         true,
+         [](const fs::path& d) {
+             writeFile(d / "velora.ini", catalogue({{"B", "Bravo"}, {"C", "Gamma"}}));
+         },
+         {L"Bravo", L"Gamma"}},
+        {"an editor's save through a temporary file and a rename shows",
+         true,
+         [](const fs::path& d) {
+             writeFile(d / "velora.tmp", catalogue({{"C", "Gamma"}, {"D", "Delta"}}));
+             MoveFileExW((d / "velora.tmp").c_str(), (d / "velora.ini").c_str(),
+                         MOVEFILE_REPLACE_EXISTING);
+         },
+         {L"Gamma", L"Delta"}},
+        {"a catalogue deleted for a moment never empties the menu",
+         true,
+         [this](const fs::path& d) {
+             DeleteFileW((d / "velora.ini").c_str());
+             Sleep(700);
+             EXPECT_EQ(shown(), (Names{L"Gamma", L"Delta"})) << "while the file is gone";
+             writeFile(d / "velora.ini", catalogue({{"D", "Delta"}, {"E", "Echo"}}));
+         },
+         {L"Delta", L"Echo"}},
+        {"an edit while the menu is hidden shows when it next shows",
+         false,
+         [](const fs::path& d) {
+             writeFile(d / "velora.ini", catalogue({{"E", "Echo"}, {"F", "Foxtrot"}}));
+         },
+         {L"Echo", L"Foxtrot"}},
+        {"a burst of writes ends equal to the last one",
+         true,
+         [](const fs::path& d) {
+             for (int i = 0; i < 100; ++i) {
+                 writeFile(d / "velora.ini",
+                           catalogue({{"F", "Foxtrot"}, {"G", "Golf " + std::to_string(i)}}));
+             }
+         },
+         {L"Foxtrot", L"Golf 99"}},
+    };
+    ASSERT_TRUE(showMenu());
+    ASSERT_TRUE(waitFor([&] { return shown() == Names{L"Alpha", L"Beta"}; }, 5000));
+    for (const Edit& e : edits) {
+        if (!e.menuShown && program_->menu() != nullptr) {
+            clickAt(program_->buttonCentre()); // a second click hides it
+            ASSERT_TRUE(waitFor([&] { return program_->menu() == nullptr; }, 5000)) << e.rule;
+        }
+        if (e.menuShown) {
+            ASSERT_TRUE(showMenu()) << e.rule;
+        }
+        const ULONGLONG start = GetTickCount64();
+        e.edit(dir_);
+        if (!e.menuShown) {
+            Sleep(1000);
+            ASSERT_TRUE(showMenu()) << e.rule;
+            EXPECT_EQ(shown(), e.expected) << e.rule << ": already built when it shows";
+            continue;
+        }
+        // Well within this; the wait only keeps a loaded machine from failing the test.
+        EXPECT_TRUE(waitFor([&] { return shown() == e.expected; }, 3000)) << e.rule;
+        std::printf("%s: %llu ms\n", e.rule,
+                    static_cast<unsigned long long>(GetTickCount64() - start));
+    }
+    EXPECT_TRUE(program_->responds());
+}
+
+TEST_F(LiveCatalogue, ASkinColourChangedOutsideShows) {
+    ASSERT_TRUE(showMenu());
+    HWND list = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (list = tools()) != nullptr; }, 5000));
+    const auto background = [&] {
+        return static_cast<COLORREF>(sendWaiting(list, LVM_GETBKCOLOR, 0, 0, 5000));
+    };
+    const COLORREF before = background();
+    std::string skin = readFile(dir_ / "skin" / "skin.ini");
+    const std::string key = "LIST_BOX_BG=";
+    const auto at = skin.find(key);
+    ASSERT_NE(at, std::string::npos);
+    const auto end = skin.find_first_of("\r\n", at);
+    skin.replace(at, end - at, key + "0x123456");
+    writeFile(dir_ / "skin" / "skin.ini", skin);
+    EXPECT_TRUE(waitFor([&] { return background() == RGB(0x56, 0x34, 0x12); }, 3000))
+        << "before " << std::hex << before << ", now " << background();
+}
+
+} // namespace
