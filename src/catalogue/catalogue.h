@@ -35,6 +35,7 @@ std::string skinPath();
 // --- Catalogue sections and keys ---------------------------------------------------
 inline constexpr const char* kSectionWindow = "Window";
 inline constexpr const char* kKeyHeightOffset = "heightOffset";
+inline constexpr const char* kKeyHotkey = "Hotkey";
 inline constexpr const char* kSectionSmallIconSize = "SmallIconSize";
 inline constexpr const char* kKeyWidth = "Width";
 inline constexpr const char* kKeyHeight = "Height";

@@ -137,6 +137,8 @@ struct frmVeloraState {
 
     // --- Form-level values ---------------------------------------------------------------
     std::int32_t heightOffset = 0;
+    // The global hotkey's combination as the catalogue writes it; empty for none.
+    std::string hotkey;
     // As read from the catalogue; the small image list uses
     // vlImgListSmall.imageWidth/imageHeight (see usableSmallIconSize).
     std::int16_t smallIconWidth = 0;
@@ -223,6 +225,7 @@ class frmVelora {
     void resolveItemIcon(MenuItem& item);
     // The files a build reads whose change another program can make: the catalogue first.
     static std::vector<std::string> watchedFiles();
+    static std::string hotkeyOf(clsINIFile& ini);
     OutsideChanges::StampOf stampOf();
     // The first icon stored in the file, added to both lists; its number, or 0
     // when the file holds none.
@@ -300,6 +303,9 @@ class frmVelora {
     // folder it was to be saved in. Without one, such a failure goes unheard.
     using SaveFailedReport = std::function<void(const std::string& folder)>;
     void setSaveFailedReport(SaveFailedReport report) { saveFailed_ = std::move(report); }
+    // Hears the hotkey combination after every build (the same text again when it is unchanged).
+    using HotkeyReport = std::function<void(const std::string& combination)>;
+    void setHotkeyReport(HotkeyReport report) { hotkeyReport_ = std::move(report); }
     // Whether the last start was taken by the shell, and its failure if not.
     bool lastLaunchStarted() const noexcept { return items_.lastLaunchStarted; }
     const ErrorRecord& lastLaunchError() const noexcept { return items_.lastLaunchError; }
@@ -338,6 +344,7 @@ class frmVelora {
 
     Desktop& desktop_;
     SaveFailedReport saveFailed_;
+    HotkeyReport hotkeyReport_;
     frmVeloraState s_;
     struct ItemsState {
         ShellExecutor* shell = nullptr;
@@ -406,6 +413,9 @@ class frmVelora {
     void windowHidden() noexcept;
     void Show() noexcept;
     void Hide() noexcept;
+    // The window just shown was opened from the keyboard, wherever the pointer is: it hides
+    // by the pointer only once the pointer has been inside its area.
+    void shownFromKeyboard() noexcept;
 
     bool mousePosCheckArmed() const noexcept { return mousePosCheckArmed_; }
     bool unloadRequested() const noexcept { return unloadRequested_; }
@@ -418,6 +428,7 @@ class frmVelora {
   private:
     bool mousePosCheckArmed_ = false;
     bool unloadRequested_ = false;
+    bool pointerMustEnterFirst_ = false;
 };
 
 } // namespace kesk

@@ -59,10 +59,17 @@ void frmVelora::Timer_Mouse_Pos_Check_Timer() noexcept {
         (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
     // The window stands at the left edge of the screen, so its inner left is 0.
     const double rightLimit = s_.width / tppx + 100.0;
-    if (cursor.x > rightLimit || cursor.y < s_.menuTopPixels) {
+    const bool outside = cursor.x > rightLimit || cursor.y < s_.menuTopPixels;
+    if (!outside) {
+        pointerMustEnterFirst_ = false;
+    } else if (!pointerMustEnterFirst_) {
         s_.visible = false;
         mousePosCheckArmed_ = false;
     }
+}
+
+void frmVelora::shownFromKeyboard() noexcept {
+    pointerMustEnterFirst_ = true;
 }
 
 void frmVelora::Form_Paint() noexcept {
@@ -91,6 +98,7 @@ void frmVelora::windowHidden() noexcept {
 
 void frmVelora::Show() noexcept {
     s_.visible = true;
+    pointerMustEnterFirst_ = false;
 }
 
 void frmVelora::Hide() noexcept {

@@ -252,6 +252,18 @@ void frmMain::saveFailed(const std::string& folder) noexcept {
     });
 }
 
+void frmMain::hotkeyRefused(const std::string& combination) noexcept {
+    if (s_.trayIconData.uID == 0 || s_.hotkeyRefusalTold == combination) {
+        return;
+    }
+    guardEvent([&] {
+        if (shell_.showBalloon(s_.trayIconData, app::kTitle,
+                               hotkeyRefusedText(app::kTitle, combination))) {
+            s_.hotkeyRefusalTold = combination;
+        }
+    });
+}
+
 void frmMain::installTrayIcon() {
     s_.trayIconData = makeTrayIconData(shell_.notificationWindow(), shell_.notificationMessage(),
                                        shell_.programIcon(), app::kTitle);

@@ -53,6 +53,8 @@ struct frmMainState {
     std::optional<ErrorRecord> compDateFailure;
     // The user was told that a change could not be saved; once a session is enough.
     bool saveFailureTold = false;
+    // The last refused hotkey the user was told of.
+    std::string hotkeyRefusalTold;
 };
 
 inline constexpr std::uint32_t kWmRButtonUp = 517;
@@ -99,6 +101,9 @@ class frmMain {
     // A change to the catalogue could not be saved in `folder`. The first
     // time in a session the tray icon says so; later failures say nothing more.
     void saveFailed(const std::string& folder) noexcept;
+    // The hotkey `combination` could not be registered (taken, or no combination). The tray
+    // icon says so once for each combination; the program runs on without a hotkey.
+    void hotkeyRefused(const std::string& combination) noexcept;
 
     // --- Procedures -----------------------------------------------------------------------
     void installTrayIcon();

@@ -48,29 +48,41 @@ std::size_t utf16Units(std::string_view text) {
     return units;
 }
 
-} // namespace
-
-std::string saveFailedText(std::string_view productName, std::string_view folder) {
-    const std::string before = std::string(productName) + " could not save to ";
-    const std::string after = ". Your change was not saved.";
+// `before` + `middle` + `after`, fitted to the balloon: a middle too long loses its
+// beginning (shown as "..."), whose end tells the user most.
+std::string fittedText(const std::string& before, std::string_view middle,
+                       const std::string& after) {
     const std::string_view ellipsis = "...";
     const std::size_t frame = utf16Units(before) + utf16Units(after);
-    if (frame + utf16Units(folder) <= kBalloonTextUnits) {
-        return before + std::string(folder) + after;
+    if (frame + utf16Units(middle) <= kBalloonTextUnits) {
+        return before + std::string(middle) + after;
     }
     const std::size_t room = kBalloonTextUnits > frame + ellipsis.size()
                                  ? kBalloonTextUnits - frame - ellipsis.size()
                                  : 0;
     // Drop whole characters from the front until the rest fits.
     std::size_t start = 0;
-    std::size_t units = utf16Units(folder);
-    while (start < folder.size() && units > room) {
-        const std::size_t len = sequenceLength(static_cast<unsigned char>(folder[start]));
+    std::size_t units = utf16Units(middle);
+    while (start < middle.size() && units > room) {
+        const std::size_t len = sequenceLength(static_cast<unsigned char>(middle[start]));
         units -= len == 4 ? 2 : 1;
         start += len;
     }
-    start = std::min(start, folder.size());
-    return before + std::string(ellipsis) + std::string(folder.substr(start)) + after;
+    start = std::min(start, middle.size());
+    return before + std::string(ellipsis) + std::string(middle.substr(start)) + after;
+}
+
+} // namespace
+
+std::string saveFailedText(std::string_view productName, std::string_view folder) {
+    return fittedText(std::string(productName) + " could not save to ", folder,
+                      ". Your change was not saved.");
+}
+
+std::string hotkeyRefusedText(std::string_view productName, std::string_view combination) {
+    return fittedText("The hotkey ", combination,
+                      " is taken by another program or is no valid combination. " +
+                          std::string(productName) + " runs without it.");
 }
 
 TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, std::uintptr_t icon,

@@ -43,6 +43,10 @@ inline constexpr std::size_t kBalloonTitleUnits = 63;
 // since its last names tell the user best which folder it is.
 std::string saveFailedText(std::string_view productName, std::string_view folder);
 
+// "The hotkey <combination> is taken by another program or is no valid combination.
+// <product> runs without it.", fitted to the balloon the same way.
+std::string hotkeyRefusedText(std::string_view productName, std::string_view combination);
+
 // The record for the icon: identifier 1, flags message + icon + tip, the tip
 // from the title.
 TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, std::uintptr_t icon,

@@ -24,6 +24,7 @@ void MenuPort::ensureLoaded() {
     auto presenter = std::make_unique<frmVelora>(desktop_);
     presenter->setPictureService(&pictures_);
     presenter->setSaveFailedReport(saveFailed_);
+    presenter->setHotkeyReport(hotkey_);
     auto view = std::make_unique<MenuView>(*presenter);
     if (!view->create(owner_)) {
         raiseError(errnum::OutOfMemory, "The menu window could not be created", "frmVelora");

@@ -30,6 +30,8 @@ class MenuPort final : public MenuWindowPort {
     void setSaveFailedReport(frmVelora::SaveFailedReport report) {
         saveFailed_ = std::move(report);
     }
+    // Hears the hotkey combination after every build of every window this port loads.
+    void setHotkeyReport(frmVelora::HotkeyReport report) { hotkey_ = std::move(report); }
 
     bool isVisible() override;
     void show() override;
@@ -59,6 +61,7 @@ class MenuPort final : public MenuWindowPort {
     // declared first so that it outlives them.
     PictureWorker pictures_;
     frmVelora::SaveFailedReport saveFailed_;
+    frmVelora::HotkeyReport hotkey_;
     std::unique_ptr<frmVelora> presenter_;
     std::unique_ptr<MenuView> view_;
     // The last unloaded window, hidden, kept until the next load.

@@ -10,6 +10,7 @@
 #include "win32/dll_search.h"
 #include "win32/dpi.h"
 #include "win32/folder_watch.h"
+#include "win32/hotkey_window.h"
 #include "win32/main_window.h"
 #include "win32/menu_port.h"
 #include "win32/wtext.h"
@@ -33,6 +34,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     menu.setOwner(main.hwnd());
     menu.setSaveFailedReport(
         [&main](const std::string& folder) { main.presenter().saveFailed(folder); });
+    // The hotkey does what a click on the taskbar button does: shows the menu, or hides it.
+    kesk::win::HotkeyWindow hotkey(
+        [&main, &menu] {
+            main.presenter().picStartBtn_Click();
+            if (menu.loaded() && menu.isVisible()) {
+                menu.presenter()->shownFromKeyboard();
+            }
+        },
+        [&main](const std::string& combination) { main.presenter().hotkeyRefused(combination); });
+    menu.setHotkeyReport([&hotkey](const std::string& combination) { hotkey.apply(combination); });
     // The whole start-up; a second copy ends the process inside it.
     main.load();
 

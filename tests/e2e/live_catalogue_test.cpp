@@ -208,4 +208,53 @@ TEST_F(LiveCatalogue, ASkinColourChangedOutsideShows) {
         << "before " << std::hex << before << ", now " << background();
 }
 
+void pressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> in;
+    for (const WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+TEST_F(LiveCatalogue, TheHotkeyTogglesTheMenuAndFollowsTheCatalogue) {
+    const std::vector<WORD> standard = {VK_CONTROL, VK_MENU, VK_SPACE};
+    const std::vector<WORD> chosen = {VK_CONTROL, VK_MENU, VK_F7};
+    ASSERT_EQ(program_->menu(), nullptr);
+    // Pressed again until it answers: the combination is registered at the end of the
+    // start-up's build, a moment after the button shows.
+    const auto showsWith = [&](const std::vector<WORD>& keys) {
+        return waitFor(
+            [&] {
+                pressKeys(keys);
+                return waitFor([&] { return program_->menu() != nullptr; }, 1000);
+            },
+            5000);
+    };
+    EXPECT_TRUE(showsWith(standard)) << "without a Hotkey key, Ctrl+Alt+Space shows the menu";
+    pressKeys(standard);
+    EXPECT_TRUE(waitFor([&] { return program_->menu() == nullptr; }, 3000)) << "and hides it again";
+
+    std::string text = readFile(dir_ / "velora.ini");
+    text.insert(text.find("\r\n") + 2, "Hotkey=Ctrl+Alt+F7\r\n");
+    writeFile(dir_ / "velora.ini", text);
+    // The outside change rebuilds the hidden menu, which takes the new combination.
+    EXPECT_TRUE(showsWith(chosen)) << "the catalogue's combination shows the menu";
+    pressKeys(chosen);
+    EXPECT_TRUE(waitFor([&] { return program_->menu() == nullptr; }, 3000));
+    pressKeys(standard);
+    Sleep(500);
+    EXPECT_EQ(program_->menu(), nullptr) << "the old combination was given back";
+    EXPECT_TRUE(program_->responds());
+}
+
 } // namespace

@@ -537,3 +537,34 @@ TEST_F(MenuBuild, FiveThousandItemsBuildWithListsInStep) {
 
 } // namespace
 } // namespace kesk::test
+
+namespace kesk::test {
+namespace {
+
+TEST_F(MenuBuild, TheHotkeyComesFromTheWindowSectionAndIsHeardAfterEveryBuild) {
+    struct Row {
+        const char* rule;
+        const char* window;
+        const char* heard;
+    };
+    const Row rows[] = {
+        {"no Hotkey key: the default", "[Window]\nheightOffset=0\n", "Ctrl+Alt+Space"},
+        {"an empty value: none", "[Window]\nHotkey=\n", ""},
+        {"a combination as written", "[Window]\nHotkey=Win+K\n", "Win+K"},
+        {"the key in any letter case, spaces around", "[Window]\n hotKEY = Ctrl+F9 \n", "Ctrl+F9"},
+        {"a Hotkey in another section does not count", "[Window]\n[Other]\nHotkey=Win+K\n",
+         "Ctrl+Alt+Space"},
+    };
+    for (const Row& r : rows) {
+        writeCatalogue(std::string(r.window) + item("A", "Tools"));
+        frmVelora menu{desk};
+        std::vector<std::string> heard;
+        menu.setHotkeyReport([&](const std::string& c) { heard.push_back(c); });
+        menu.Form_Load();
+        menu.Form_Construct();
+        EXPECT_EQ(heard, (std::vector<std::string>{r.heard, r.heard})) << r.rule;
+    }
+}
+
+} // namespace
+} // namespace kesk::test

@@ -205,6 +205,52 @@ TEST_F(MenuResize, AutoHideLeavesTheWindowOnlyInsideItsArea) {
     }
 }
 
+TEST_F(MenuResize, AMenuOpenedFromTheKeyboardWaitsForThePointerBeforeItAutoHides) {
+    struct Step {
+        const char* what;
+        Point cursor;
+        bool stays;
+    };
+    struct Case {
+        const char* rule;
+        bool fromKeyboard;
+        std::vector<Step> steps;
+    };
+    const Point outside{5000, 5000};
+    const Point inside{20, 750};
+    const std::vector<Case> cases = {
+        {"opened by the keyboard, the pointer elsewhere: it stays",
+         true,
+         {{"outside", outside, true}, {"still outside", outside, true}}},
+        {"once the pointer was inside, leaving hides it as always",
+         true,
+         {{"outside", outside, true}, {"enters", inside, true}, {"leaves", outside, false}}},
+        {"opened by the mouse, the pointer elsewhere hides it",
+         false,
+         {{"outside", outside, false}}},
+    };
+    for (const Case& c : cases) {
+        form().Form_Load();
+        form().Show();
+        if (c.fromKeyboard) {
+            form().shownFromKeyboard();
+        }
+        form().Form_Paint();
+        for (const Step& step : c.steps) {
+            desk.cursor = step.cursor;
+            form().Timer_Mouse_Pos_Check_Timer();
+            EXPECT_EQ(s().visible, step.stays) << c.rule << " / " << step.what;
+        }
+        form().Hide();
+        form().Show();
+        form().Form_Paint();
+        desk.cursor = outside;
+        form().Timer_Mouse_Pos_Check_Timer();
+        EXPECT_FALSE(s().visible) << c.rule << ": the next showing by the mouse is as always";
+        form().Hide();
+    }
+}
+
 TEST_F(MenuResize, AutoHideFollowsTheDraggedTop) {
     form().Form_Load();
     form().Show();

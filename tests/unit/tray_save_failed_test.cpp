@@ -137,5 +137,52 @@ TEST(SaveFailed, TextTableOfRules) {
     }
 }
 
+TEST(HotkeyRefused, OnceForEachCombinationTableOfRules) {
+    struct Row {
+        const char* rule;
+        bool loaded;
+        std::vector<std::string> refusals;
+        std::vector<std::string> told;
+    };
+    const std::vector<Row> rows = {
+        {"a refusal is told, naming the combination", true, {"Ctrl+Alt+Space"}, {"Ctrl+Alt+Space"}},
+        {"the same combination refused again says nothing more",
+         true,
+         {"Ctrl+Alt+Space", "Ctrl+Alt+Space"},
+         {"Ctrl+Alt+Space"}},
+        {"another combination refused is told too",
+         true,
+         {"Ctrl+Alt+Space", "Win+K"},
+         {"Ctrl+Alt+Space", "Win+K"}},
+        {"without a tray icon nothing is told", false, {"Win+K"}, {}},
+    };
+    for (const Row& r : rows) {
+        CallLog log;
+        ScreenDesktop desktop;
+        desktop.processes = {"System", "explorer.exe", "KeskVLM.exe"};
+        FakeShell shell{log};
+        FakeMenu menu{log};
+        frmMain main{desktop, shell, menu, [] {}};
+        if (r.loaded) {
+            main.Form_Load();
+        }
+        for (const std::string& c : r.refusals) {
+            main.hotkeyRefused(c);
+        }
+        std::vector<std::string> told;
+        for (const auto& b : shell.balloons) {
+            told.push_back(b.text);
+        }
+        std::vector<std::string> expected;
+        for (const std::string& c : r.told) {
+            expected.push_back(hotkeyRefusedText("KeskVLM", c));
+        }
+        EXPECT_EQ(told, expected) << r.rule;
+    }
+    const std::string text = hotkeyRefusedText("KeskVLM", std::string(1000, '+'));
+    EXPECT_LE(units16(text), kBalloonTextUnits) << "a long value is fitted to the balloon";
+    EXPECT_NE(hotkeyRefusedText("KeskVLM", "Win+K").find("Win+K"), std::string::npos);
+}
+
 } // namespace
 } // namespace kesk
