@@ -26,6 +26,7 @@ const CachedPicture& PictureResolver::lookUp(PictureSourceKind kind, const std::
         }
     }
     scratch_ = CachedPicture{};
+    ++sourcesRead_;
     read(scratch_);
     if (key) {
         cache_->put(*key, scratch_);
