@@ -187,6 +187,7 @@ bool frmVelora::Form_Construct() noexcept {
             // Unchanged items show their pictures at once; the answers only confirm them.
             takeArrivedPictures();
         }
+        guardEvent([this] { letPreviousGo(); });
         previous_ = Previous{};
     } while (rebuildRequested_);
     building_ = false;
@@ -436,17 +437,42 @@ std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item
         if (k.image < 1 || k.image > p.large.count() || k.image > p.small.count()) {
             return std::nullopt;
         }
-        a.fromImages = true;
-        a.large = p.large.image(static_cast<std::size_t>(k.image - 1));
-        a.small = p.small.image(static_cast<std::size_t>(k.image - 1));
+        // Copied straight from list to list when taken during this build.
+        a.previousImage = k.image - 1;
     }
     return a;
+}
+
+// Provisional pictures that could not be taken during the build (an earlier item waits)
+// keep copies of their images; the last build's lists go.
+void frmVelora::letPreviousGo() {
+    for (std::size_t p = applied_; p < arrived_.size(); ++p) {
+        if (!arrived_[p] || arrived_[p]->previousImage < 0) {
+            continue;
+        }
+        Arrival& a = *arrived_[p];
+        const auto at = static_cast<std::size_t>(a.previousImage);
+        a.large = previous_.large.image(at);
+        a.small = previous_.small.image(at);
+        a.fromImages = true;
+        a.previousImage = -1;
+    }
+    previous_ = Previous{};
 }
 
 void frmVelora::takeArrival(Arrival& a) {
     MenuItem& item = s_.menuItems.at(a.result.item);
     a.imagesBefore = s_.vlImgList.count();
-    if (a.fromImages) {
+    if (a.previousImage >= 0 && previous_.valid) {
+        const std::string key = a.result.source == IconFromIconFile
+                                    ? item.Section
+                                    : iconImageKey(s_.vlImgList.count() + 1);
+        item.IconIndex =
+            addImagePairFrom(s_.vlImgList, s_.vlImgListSmall, key, previous_.large, previous_.small,
+                             static_cast<std::size_t>(a.previousImage));
+        item.IconSource = a.result.source;
+        item.TargetMissing = a.result.targetMissing ? 1 : 0;
+    } else if (a.fromImages) {
         const std::string key = a.result.source == IconFromIconFile
                                     ? item.Section
                                     : iconImageKey(s_.vlImgList.count() + 1);
@@ -457,6 +483,7 @@ void frmVelora::takeArrival(Arrival& a) {
         applyPicture(item, a.result);
     }
     // The lists hold the pixels now; an arrival keeps only what tells it apart.
+    a.previousImage = -1;
     a.fromImages = false;
     a.large = Bitmap{};
     a.small = Bitmap{};

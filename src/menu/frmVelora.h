@@ -373,6 +373,8 @@ class frmVelora {
         bool fromImages = false;
         Bitmap large;
         Bitmap small;
+        // A provisional picture still in the last build's lists (0-based), while they last.
+        std::int32_t previousImage = -1;
         std::int32_t imagesBefore = 0; // the lists' count before it went in
     };
     // By job position; those before applied_ are in the image lists, and those before
@@ -397,6 +399,7 @@ class frmVelora {
     static std::string knownKey(const std::string& icon, const std::string& target);
     void keepPrevious();
     std::optional<Arrival> provisionalArrival(std::size_t item) const;
+    void letPreviousGo();
     void takeArrival(Arrival& a);
     bool matchesShown(const Arrival& shown, const PictureResult& r);
     void renumberFrom(std::size_t position);

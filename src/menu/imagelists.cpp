@@ -74,6 +74,10 @@ bool ImageList::holds(std::size_t index, const Bitmap& image) const {
     if (index >= keys.size()) {
         return false;
     }
+    if (image.width == imageWidth && image.height == imageHeight &&
+        image.pixels.size() == pixelsPerImage()) {
+        return std::equal(image.pixels.begin(), image.pixels.end(), imageData(index));
+    }
     ImageList one;
     one.imageWidth = imageWidth;
     one.imageHeight = imageHeight;
@@ -83,8 +87,11 @@ bool ImageList::holds(std::size_t index, const Bitmap& image) const {
     return std::equal(one.strip.begin(), one.strip.end(), imageData(index));
 }
 
-std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
-                          const Bitmap& largeImage, const Bitmap& smallImage) {
+namespace {
+
+// Room for one more image in both lists, so that nothing after it can throw with one list
+// grown; the new image's number.
+std::int32_t makeRoomForPair(ImageList& large, ImageList& small) {
     const std::int32_t n = large.count() + 1;
     if (n > 32767 || small.count() + 1 != n) {
         raiseError(errnum::Overflow);
@@ -107,6 +114,37 @@ std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string&
             list->strip.reserve(std::max(need, 2 * list->strip.capacity()));
         }
     }
+    return n;
+}
+
+} // namespace
+
+std::int16_t addImagePairFrom(ImageList& large, ImageList& small, const std::string& key,
+                              const ImageList& fromLarge, const ImageList& fromSmall,
+                              std::size_t index) {
+    if (fromLarge.imageWidth != large.imageWidth || fromLarge.imageHeight != large.imageHeight ||
+        fromSmall.imageWidth != small.imageWidth || fromSmall.imageHeight != small.imageHeight ||
+        index >= fromLarge.keys.size() || index >= fromSmall.keys.size() ||
+        index >= fromLarge.digests.size() || index >= fromSmall.digests.size()) {
+        raiseError(errnum::SubscriptOutOfRange);
+    }
+    const std::int32_t n = makeRoomForPair(large, small);
+    std::string smallKey = key;
+    large.keys.push_back(key);
+    small.keys.push_back(std::move(smallKey));
+    // Same sizes: the pixels and their digest carry over as they are.
+    large.strip.insert(large.strip.end(), fromLarge.imageData(index),
+                       fromLarge.imageData(index) + large.pixelsPerImage());
+    small.strip.insert(small.strip.end(), fromSmall.imageData(index),
+                       fromSmall.imageData(index) + small.pixelsPerImage());
+    large.digests.push_back(fromLarge.digests[index]);
+    small.digests.push_back(fromSmall.digests[index]);
+    return static_cast<std::int16_t>(n);
+}
+
+std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
+                          const Bitmap& largeImage, const Bitmap& smallImage) {
+    const std::int32_t n = makeRoomForPair(large, small);
     std::string smallKey = key;
     large.keys.push_back(key);
     small.keys.push_back(std::move(smallKey));

@@ -55,6 +55,12 @@ std::uint64_t pixelDigest(const Pixel* pixels, std::size_t count) noexcept;
 std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
                           const Bitmap& largeImage, const Bitmap& smallImage);
 
+// Appends image `index` of `fromLarge`/`fromSmall` (lists of the same sizes as `large`/
+// `small`), as addImagePair does.
+std::int16_t addImagePairFrom(ImageList& large, ImageList& small, const std::string& key,
+                              const ImageList& fromLarge, const ImageList& fromSmall,
+                              std::size_t index);
+
 // The key of an icon taken from a file or from the shell: "S" followed by the
 // image number with a leading blank ("S 4").
 std::string iconImageKey(std::int32_t n);
