@@ -131,7 +131,7 @@ TEST_F(MenuRepaintTest, ARebuildTouchesAndRepaintsOnlyWhatChanged) {
          -1,
          -1},
         {"one item renamed",
-         [&] { writeText(dir / "velora.ini", catalogue("", "Bee")); },
+         [&] { writeText(dir / "velora.ini", catalogue(item("E", "Scripts", "e"), "Bee")); },
          {0},
          1,
          0},
