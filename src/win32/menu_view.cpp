@@ -274,7 +274,8 @@ bool MenuView::create(HWND owner) {
 void MenuView::load() {
     presenter_.Form_Load();
     render();
-    renderUnseen();
+    // The unseen painting waits for the pictures (takePictures): at start-up the window's
+    // thread has the button and the first clicks to answer first.
 }
 
 namespace {
