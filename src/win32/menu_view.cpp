@@ -823,8 +823,14 @@ bool MenuView::takePictures() {
         KillTimer(hwnd(), kPictureTimer);
         return false;
     }
+    const std::int32_t batches = presenter_.state().pictureBatches;
+    const std::string source = presenter_.state().txtEditItem[5].caption;
     presenter_.picturesArrived(std::move(results));
-    render();
+    // Answers that only confirmed what the entries show change nothing to render.
+    if (presenter_.state().pictureBatches != batches ||
+        presenter_.state().txtEditItem[5].caption != source) {
+        render();
+    }
     // Once every picture is in, the hidden window is painted unseen again, so that the
     // first showing finds the images drawn before too.
     if (!presenter_.picturesPending() && renderedUnseen_ != presenter_.state().pictureBatches) {
