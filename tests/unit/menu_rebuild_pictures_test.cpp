@@ -220,6 +220,46 @@ TEST_F(RebuildPictures, TheEditorWaitsForTheAnswerNotForTheProvisionalPicture) {
     EXPECT_EQ(f.state().txtEditItem[5].caption, "Asked system for icon");
 }
 
+TEST_F(RebuildPictures, APictureFileOfTheLargeSizeIsKeptOnceInTheCache) {
+    struct Row {
+        const char* rule;
+        std::int32_t width, height;
+        bool keptOnce;
+    };
+    const std::vector<Row> rows = {
+        {"32 by 32: its top-left part is the picture itself", 32, 32, true},
+        {"64 by 48: the top-left part is kept apart", 64, 48, false},
+        {"16 by 16: scaled up, the top-left part is smaller", 16, 16, false},
+    };
+    for (const Row& row : rows) {
+        const std::string path = "C:/pics/" + std::to_string(row.width) + ".png";
+        desk.addPicture(path, row.width, row.height, kIconFilePixel);
+        // Every point its own colour: a scaled picture differs from its top-left part.
+        desk.pictures[path].pixel = [](std::int32_t x, std::int32_t y) {
+            return Pixel{0xFF000000u | static_cast<Pixel>(x * 7 + y * 1300)};
+        };
+        desk.stamps[path] = fileio::FileStamp{};
+        PictureCache cache;
+        PictureResolver cached(desk, &cache);
+        PictureResolver direct(desk, nullptr);
+        const PictureJob job{0, 0, path, "C:/bin/c.exe"};
+        const PictureResult first = cached.resolve(job);
+        const PictureResult again = cached.resolve(job); // from the cache
+        const PictureResult read = direct.resolve(job);
+        EXPECT_EQ(cached.sourcesRead(), 1u) << row.rule;
+        for (const PictureResult* r : {&first, &again}) {
+            EXPECT_EQ(r->source, IconFromIconFile) << row.rule;
+            EXPECT_EQ(r->large.pixels, read.large.pixels) << row.rule;
+            EXPECT_EQ(r->topLeft.width, read.topLeft.width) << row.rule;
+            EXPECT_EQ(r->topLeft.pixels, read.topLeft.pixels) << row.rule;
+        }
+        // Kept apart, the top-left part would count its own pixels.
+        const std::size_t both =
+            (read.large.pixels.size() + read.topLeft.pixels.size()) * sizeof(Pixel);
+        EXPECT_EQ(cache.bytes() < both, row.keptOnce) << row.rule;
+    }
+}
+
 TEST(ImageListDigests, FollowTheImagesThroughAddsAndTruncation) {
     ImageList large;
     ImageList small;
