@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,12 +24,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../tests/support/kesk_driver.h"
+#include "win32/picture_worker.h"
 
 namespace fs = std::filesystem;
 namespace drv = kesk::driver;
@@ -195,6 +198,9 @@ struct Stage {
     int items = 0;
     int added = 0;
     std::string linkKind = "hard links";
+    // Reads a start-up that takes every source once makes: one per distinct source question
+    // (a document's program-icon question that finds none, then the shell's).
+    int distinctReads = 0;
 };
 
 // A program copy in its own folder with a generated catalogue of `n` items: every second one
@@ -209,6 +215,7 @@ Stage stage(int n) {
     fs::create_directories(s.sources);
     const fs::path program = s.dir / "KeskVLM.exe";
     std::string ini = "[Window]\r\nheightOffset=0\r\n[SmallIconSize]\r\nWidth=16\r\nHeight=16\r\n";
+    bool notepadCounted = false;
     for (int i = 0; i < n; ++i) {
         const std::string name = "Item" + std::to_string(i);
         const int group = (i / 2) % 4;
@@ -221,22 +228,32 @@ Stage stage(int n) {
                 s.linkKind = "copies";
             }
             target = exe.string();
+            s.distinctReads += 1;
         } else if (i % 8 == 1) {
             const fs::path f = s.sources / (name + ".ico");
             writeFile(f, iconFile(static_cast<std::uint32_t>(i)));
             icon = f.string();
+            s.distinctReads += 1;
         } else if (i % 8 == 3) {
             const fs::path f = s.sources / (name + ".bmp");
             writeFile(f, bitmapFile(static_cast<std::uint32_t>(i)));
             icon = f.string();
+            s.distinctReads += 1;
         } else if (i % 8 == 5) {
             const fs::path f = s.sources / (name + ".txt");
             writeFile(f, "item " + std::to_string(i) + "\r\n");
             target = f.string();
+            s.distinctReads += 2;
+        } else if (!notepadCounted) {
+            s.distinctReads += 1;
+            notepadCounted = true;
         }
         ini += section(name, group, target, icon);
     }
     writeFile(s.dir / "velora.ini", ini);
+    // A file written moments ago may still change within its time stamp's resolution, so
+    // the program reads such a source every time; the user's files are older than that.
+    Sleep(2100);
     return s;
 }
 
@@ -251,6 +268,57 @@ void appendDocuments(Stage& s, int count) {
     }
     std::ofstream out(s.dir / "velora.ini", std::ios::binary | std::ios::app);
     out << more;
+}
+
+// Sources the program's picture worker has read since it started; -1 when it does not answer.
+double sourcesRead(HWND menu) {
+    static const UINT message = RegisterWindowMessageW(kesk::win::kSourcesReadMessageName);
+    DWORD_PTR n = 0;
+    if (menu == nullptr || SendMessageTimeoutW(menu, message, 0, 0, SMTO_NORMAL, 10000, &n) == 0) {
+        return -1;
+    }
+    return static_cast<double>(n);
+}
+
+// The modules a process has loaded, by lower-case name, with their image sizes in KiB.
+std::map<std::wstring, double> modulesOf(HANDLE process) {
+    std::map<std::wstring, double> out;
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    if (EnumProcessModules(process, modules, sizeof modules, &needed) == FALSE) {
+        return out;
+    }
+    const DWORD n = std::min<DWORD>(needed / sizeof(HMODULE), 1024);
+    for (DWORD i = 0; i < n; ++i) {
+        wchar_t name[MAX_PATH] = {};
+        MODULEINFO info{};
+        if (GetModuleBaseNameW(process, modules[i], name, MAX_PATH) == 0 ||
+            GetModuleInformation(process, modules[i], &info, sizeof info) == FALSE) {
+            continue;
+        }
+        std::wstring key = name;
+        for (wchar_t& c : key) {
+            c = static_cast<wchar_t>(towlower(c));
+        }
+        out[key] = static_cast<double>(info.SizeOfImage) / 1024.0;
+    }
+    return out;
+}
+
+// What the program has loaded that the minimal program has not: part of what its working
+// set holds beyond the minimal program's.
+void printExtraModules(HANDLE ours, HANDLE minimal) {
+    const auto mine = modulesOf(ours);
+    const auto theirs = modulesOf(minimal);
+    double total = 0;
+    std::printf("modules loaded by KeskVLM and not by the minimal program (image KiB):");
+    for (const auto& [name, kib] : mine) {
+        if (theirs.count(name) == 0) {
+            std::printf(" %ls %.0f", name.c_str(), kib);
+            total += kib;
+        }
+    }
+    std::printf("; %.0f KiB in all, %zu modules against %zu\n", total, mine.size(), theirs.size());
 }
 
 // --- The program's state, read from outside ----------------------------------------------------
@@ -375,6 +443,11 @@ struct Figures {
     double pressNothing = -1, rebuild = -1, rebuildAdded = -1, rebuildDrop = -1;
     drv::MemoryUse ours, minimal;
     double exitMs = -1;
+    // Sources read: distinct ones in the catalogue; by the first start until complete and
+    // idle (both start-up builds); by the second start; by the unchanged rebuilds (all of
+    // them); by each rebuild after one added document (median).
+    double distinctSources = -1, readStart = -1, readStart2 = -1, readUnchanged = -1,
+           readAdded = -1;
 };
 
 // Starts the staged program and watches it until every picture is in. With `clickForMenu`
@@ -418,6 +491,10 @@ bool startAndWatch(Stage& s, drv::Program& p, StallProbe& probe, bool clickForMe
     }
     (second ? f.complete2 : f.complete) = complete;
     (second ? f.stallStart2 : f.stallStart) = probe.longest(t0, t0 + complete);
+    // Both start-up builds have ended by now; a moment more lets a read still under way end.
+    Sleep(500);
+    (second ? f.readStart2 : f.readStart) =
+        sourcesRead(drv::topWindow(p.pi.dwProcessId, drv::kMenuClass));
     return true;
 }
 
@@ -452,6 +529,8 @@ bool measureSize(int n, HANDLE minimalProcess, Figures& f) {
     Sleep(2000);
     f.ours = drv::memoryOf(p.pi.hProcess);
     f.minimal = drv::memoryOf(minimalProcess);
+    std::printf("%d items: ", n);
+    printExtraModules(p.pi.hProcess, minimalProcess);
 
     // The pointer rests on the button, as after a real click, so the auto-hide leaves the
     // shown menu alone.
@@ -474,22 +553,33 @@ bool measureSize(int n, HANDLE minimalProcess, Figures& f) {
         return false;
     }
     PictureWatch pictures(p.pi.hProcess, s.items);
-    std::vector<double> nothing, unchanged, completeAgain, added;
+    std::vector<double> nothing, unchanged, completeAgain, added, addedReads;
     double worstChange = 0;
+    f.distinctSources = s.distinctReads;
+    const double readBefore = sourcesRead(menu);
     for (int i = 0; i < reps; ++i) {
         nothing.push_back(pressOnNothing(panel, menu));
         const double at = probe.now();
         unchanged.push_back(refreshAll(panel, menu));
         completeAgain.push_back(untilComplete(p, pictures, probe, at));
     }
+    // The worker confirms every kept picture after the build; let it finish before counting.
+    Sleep(1000);
+    f.readUnchanged = sourcesRead(menu) - readBefore;
     for (int i = 0; i < reps; ++i) {
         appendDocuments(s, 1);
+        // The appended document settles before the rebuild, as a user's file would be.
+        Sleep(2100);
         pictures.expect(s.items + s.added);
+        const double readAt = sourcesRead(menu);
         const double at = probe.now();
         added.push_back(refreshAll(panel, menu));
         const double done = untilComplete(p, pictures, probe, at);
         worstChange = std::max(worstChange, probe.longest(at, at + std::max(done, 0.0)));
+        Sleep(500);
+        addedReads.push_back(sourcesRead(menu) - readAt);
     }
+    f.readAdded = median(addedReads);
     appendDocuments(s, 100);
     pictures.expect(s.items + s.added);
     const double at = probe.now();
@@ -574,6 +664,11 @@ int main() {
     row("start to complete", all, &Figures::complete);
     row("second start to complete", all, &Figures::complete2);
     row("unchanged rebuild to complete", all, &Figures::rebuildComplete);
+    row("distinct source questions in the catalogue", all, &Figures::distinctSources, "");
+    row("sources read: first start, both builds", all, &Figures::readStart, "");
+    row("sources read: second start, both builds", all, &Figures::readStart2, "");
+    row("sources read: all unchanged rebuilds", all, &Figures::readUnchanged, "");
+    row("sources read: rebuild after one added document", all, &Figures::readAdded, "");
     row("first click to menu shown", all, &Figures::firstClick);
     row("later click to menu shown (median)", all, &Figures::laterClick);
     ratioRow("  first / later", all, &Figures::firstClick, &Figures::laterClick);

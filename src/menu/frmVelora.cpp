@@ -162,15 +162,26 @@ bool frmVelora::Form_Construct() noexcept {
         rebuildRequested_ = false;
         // Taken before the files are read: a change during the build is seen afterwards.
         guardEvent([this] { outside_.record(watchedFiles(), stampOf()); });
+        if (pictures_ != nullptr) {
+            guardEvent([this] { keepPrevious(); });
+        }
         // Whatever is still to come for an earlier build is stale from here on.
         generation_ = nextPictureGeneration();
         jobs_.clear();
         arrived_.clear();
         applied_ = 0;
+        settled_ = 0;
         entryOf_.assign(s_.menuItems.size(), EntryPlace{});
         pendingItems_.assign(s_.menuItems.size(), false);
         ErrorRecord failure;
         ok = guardEvent([this] { construct(); }, &failure);
+        if (!ok && previous_.valid && s_.vlImgList.count() == 0) {
+            // The build failed before it made its image lists: entries it did not reach
+            // still show the pictures they had.
+            s_.vlImgList = std::move(previous_.large);
+            s_.vlImgListSmall = std::move(previous_.small);
+            previous_.valid = false;
+        }
         ++s_.buildCount;
         s_.lastBuildFailed = !ok;
         s_.lastBuildError = ok ? ErrorRecord{} : std::move(failure);
@@ -180,7 +191,11 @@ bool frmVelora::Form_Construct() noexcept {
             arrived_.resize(jobs_.size());
             guardEvent([this] { pictures_->submit(std::move(jobs_), generation_); });
             jobs_.clear();
+            // Unchanged items show their pictures at once; the answers only confirm them.
+            takeArrivedPictures();
         }
+        guardEvent([this] { letPreviousGo(); });
+        previous_ = Previous{};
     } while (rebuildRequested_);
     building_ = false;
     if (hotkeyReport_) {
@@ -290,6 +305,7 @@ void frmVelora::construct() {
             // network path): the service reads them, the entry shows a placeholder meanwhile.
             jobs_.push_back(PictureJob{jobs_.size(), j, item.Icon, item.Target});
             pendingItems_[j] = true;
+            arrived_.push_back(provisionalArrival(j));
         } else {
             resolveItemIcon(item);
         }
@@ -382,28 +398,193 @@ void frmVelora::resolveItemIcon(MenuItem& item) {
     applyPicture(item, resolver.resolve(PictureJob{0, 0, item.Icon, item.Target}));
 }
 
-// The one place a found picture goes into the image lists, whether it was read during the
-// build or arrived later: both routes give the same numbers and pixels.
-void frmVelora::applyPicture(MenuItem& item, const PictureResult& r) {
-    item.TargetMissing = r.targetMissing ? 1 : 0;
+const Bitmap* frmVelora::makeImages(const PictureResult& r) {
     switch (r.source) {
     case IconFromIconFile:
         paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_,
                               r.topLeft);
         shrinkIcon();
-        item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, item.Section, r.large,
-                                      tmpPicBoxSmallSurface_);
-        item.IconSource = IconFromIconFile;
-        return;
+        return &r.large;
     case IconFromExe:
     case IconFromSystem:
-        item.IconIndex = addScratchIcon(r.large);
-        item.IconSource = r.source;
-        return;
+        paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_,
+                              r.large);
+        shrinkIcon();
+        return &tmpPicBoxSurface_;
     default:
+        return nullptr;
+    }
+}
+
+// The one place a found picture goes into the image lists, whether it was read during the
+// build or arrived later: both routes give the same numbers and pixels.
+void frmVelora::applyPicture(MenuItem& item, const PictureResult& r) {
+    item.TargetMissing = r.targetMissing ? 1 : 0;
+    const Bitmap* large = makeImages(r);
+    if (large == nullptr) {
         item.IconIndex = 1;
         item.IconSource = IconNotFound;
         return;
+    }
+    // Icons are known by their number, pictures from files by their item's section.
+    const std::string key =
+        r.source == IconFromIconFile ? item.Section : iconImageKey(s_.vlImgList.count() + 1);
+    item.IconIndex =
+        addImagePair(s_.vlImgList, s_.vlImgListSmall, key, *large, tmpPicBoxSmallSurface_);
+    item.IconSource = r.source;
+}
+
+std::string frmVelora::knownKey(const std::string& icon, const std::string& target) {
+    std::string key = icon;
+    key += '\n'; // cannot occur in a catalogue value
+    key += target;
+    return key;
+}
+
+void frmVelora::keepPrevious() {
+    previous_ = Previous{};
+    previous_.scratch = scratchColour_;
+    previous_.large = std::move(s_.vlImgList);
+    previous_.small = std::move(s_.vlImgListSmall);
+    s_.vlImgList = ImageList{};
+    s_.vlImgListSmall = ImageList{};
+    s_.vlImgList.imageWidth = previous_.large.imageWidth;
+    s_.vlImgList.imageHeight = previous_.large.imageHeight;
+    s_.vlImgListSmall.imageWidth = previous_.small.imageWidth;
+    s_.vlImgListSmall.imageHeight = previous_.small.imageHeight;
+    for (const MenuItem& item : s_.menuItems) {
+        // Only pictures that went into the lists; an item still waiting has none to give.
+        if (item.Section.empty() || item.IconIndex <= 0) {
+            continue;
+        }
+        Previous::Known k;
+        k.source = item.IconSource;
+        k.targetMissing = item.TargetMissing != 0;
+        k.image = k.source == IconNotFound ? 0 : item.IconIndex;
+        previous_.known.emplace(knownKey(item.Icon, item.Target), k);
+    }
+    previous_.valid = true;
+}
+
+std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item) const {
+    const Previous& p = previous_;
+    // Pictures are drawn over the scratch colour and shrunk to the small size: another skin
+    // or size makes other images.
+    if (!p.valid || p.scratch != scratchColour_ || p.large.imageWidth != s_.vlImgList.imageWidth ||
+        p.large.imageHeight != s_.vlImgList.imageHeight ||
+        p.small.imageWidth != s_.vlImgListSmall.imageWidth ||
+        p.small.imageHeight != s_.vlImgListSmall.imageHeight || item >= s_.menuItems.size()) {
+        return std::nullopt;
+    }
+    const MenuItem& m = s_.menuItems[item];
+    const auto it = p.known.find(knownKey(m.Icon, m.Target));
+    if (it == p.known.end()) {
+        return std::nullopt;
+    }
+    const Previous::Known& k = it->second;
+    Arrival a;
+    a.provisional = true;
+    a.result.generation = generation_;
+    a.result.item = item;
+    a.result.position = jobs_.empty() ? 0 : jobs_.size() - 1;
+    a.result.source = k.source;
+    a.result.targetMissing = k.targetMissing;
+    if (k.source != IconNotFound) {
+        if (k.image < 1 || k.image > p.large.count() || k.image > p.small.count()) {
+            return std::nullopt;
+        }
+        // Copied straight from list to list when taken during this build.
+        a.previousImage = k.image - 1;
+    }
+    return a;
+}
+
+// Provisional pictures that could not be taken during the build (an earlier item waits)
+// keep copies of their images; the last build's lists go.
+void frmVelora::letPreviousGo() {
+    for (std::size_t p = applied_; p < arrived_.size(); ++p) {
+        if (!arrived_[p] || arrived_[p]->previousImage < 0) {
+            continue;
+        }
+        Arrival& a = *arrived_[p];
+        const auto at = static_cast<std::size_t>(a.previousImage);
+        a.large = previous_.large.image(at);
+        a.small = previous_.small.image(at);
+        a.fromImages = true;
+        a.previousImage = -1;
+    }
+    previous_ = Previous{};
+}
+
+void frmVelora::takeArrival(Arrival& a) {
+    MenuItem& item = s_.menuItems.at(a.result.item);
+    a.imagesBefore = s_.vlImgList.count();
+    if (a.previousImage >= 0 && previous_.valid) {
+        const std::string key = a.result.source == IconFromIconFile
+                                    ? item.Section
+                                    : iconImageKey(s_.vlImgList.count() + 1);
+        item.IconIndex =
+            addImagePairFrom(s_.vlImgList, s_.vlImgListSmall, key, previous_.large, previous_.small,
+                             static_cast<std::size_t>(a.previousImage));
+        item.IconSource = a.result.source;
+        item.TargetMissing = a.result.targetMissing ? 1 : 0;
+    } else if (a.fromImages) {
+        const std::string key = a.result.source == IconFromIconFile
+                                    ? item.Section
+                                    : iconImageKey(s_.vlImgList.count() + 1);
+        item.IconIndex = addImagePair(s_.vlImgList, s_.vlImgListSmall, key, a.large, a.small);
+        item.IconSource = a.result.source;
+        item.TargetMissing = a.result.targetMissing ? 1 : 0;
+    } else {
+        applyPicture(item, a.result);
+    }
+    // The lists hold the pixels now; an arrival keeps only what tells it apart.
+    a.previousImage = -1;
+    a.fromImages = false;
+    a.large = Bitmap{};
+    a.small = Bitmap{};
+    a.result.large = Bitmap{};
+    a.result.topLeft = Bitmap{};
+}
+
+bool frmVelora::matchesShown(const Arrival& shown, const PictureResult& r) {
+    if (r.source != shown.result.source || r.targetMissing != shown.result.targetMissing) {
+        return false;
+    }
+    const Bitmap* large = makeImages(r);
+    if (large == nullptr) {
+        return true;
+    }
+    const auto at = static_cast<std::size_t>(shown.imagesBefore);
+    return s_.vlImgList.holds(at, *large) && s_.vlImgListSmall.holds(at, tmpPicBoxSmallSurface_);
+}
+
+// The picture at `position` turned out other than shown: it and every later one go out of
+// the lists and are taken again, with the numbers that follow from the new one.
+void frmVelora::renumberFrom(std::size_t position) {
+    for (std::size_t q = position + 1; q < applied_; ++q) {
+        Arrival& a = *arrived_[q];
+        const auto at = static_cast<std::size_t>(a.imagesBefore);
+        const bool found = a.result.source == IconFromIconFile || a.result.source == IconFromExe ||
+                           a.result.source == IconFromSystem;
+        if (found && at < static_cast<std::size_t>(s_.vlImgList.count())) {
+            a.large = s_.vlImgList.image(at);
+            a.small = s_.vlImgListSmall.image(at);
+            a.fromImages = true;
+        }
+    }
+    const auto keep = static_cast<std::size_t>(arrived_[position]->imagesBefore);
+    s_.vlImgList.truncate(keep);
+    s_.vlImgListSmall.truncate(keep);
+    applied_ = position;
+    // Tells the view that pictures changed even if as many are in as before.
+    ++s_.pictureBatches;
+}
+
+void frmVelora::settle() noexcept {
+    while (settled_ < applied_ && arrived_[settled_] && arrived_[settled_]->confirmed) {
+        arrived_[settled_].reset();
+        ++settled_;
     }
 }
 
@@ -461,9 +642,9 @@ bool frmVelora::picturePending(std::size_t item) const noexcept {
 }
 
 const PictureResult* frmVelora::arrivedPicture(std::size_t item) const noexcept {
-    for (std::size_t p = applied_; p < arrived_.size(); ++p) {
-        if (arrived_[p] && arrived_[p]->item == item) {
-            return &*arrived_[p];
+    for (std::size_t p = settled_; p < arrived_.size(); ++p) {
+        if (arrived_[p] && arrived_[p]->confirmed && arrived_[p]->result.item == item) {
+            return &arrived_[p]->result;
         }
     }
     return nullptr;
@@ -473,6 +654,7 @@ void frmVelora::cancelPictures() noexcept {
     generation_ = nextPictureGeneration();
     arrived_.clear();
     applied_ = 0;
+    settled_ = 0;
     pendingItems_.assign(pendingItems_.size(), false);
     if (pictures_ != nullptr) {
         guardEvent([this] { pictures_->submit({}, generation_); });
@@ -482,11 +664,30 @@ void frmVelora::cancelPictures() noexcept {
 void frmVelora::picturesArrived(std::vector<PictureResult> results) noexcept {
     guardEvent([&] {
         for (PictureResult& r : results) {
-            if (r.generation != generation_ || r.position < applied_ ||
+            if (r.generation != generation_ || r.position < settled_ ||
                 r.position >= arrived_.size() || r.item >= s_.menuItems.size()) {
                 continue;
             }
-            arrived_[r.position] = std::move(r);
+            std::optional<Arrival>& slot = arrived_[r.position];
+            if (slot && slot->confirmed) {
+                continue; // the same answer again
+            }
+            if (r.position < applied_) {
+                // A provisional picture: the answer confirms it, or it is taken again.
+                if (slot->result.item != r.item) {
+                    continue;
+                }
+                if (matchesShown(*slot, r)) {
+                    slot->confirmed = true;
+                    pendingItems_[r.item] = false;
+                    continue;
+                }
+                renumberFrom(r.position);
+            }
+            Arrival a;
+            a.result = std::move(r);
+            a.confirmed = true;
+            slot = std::move(a);
         }
         takeArrivedPictures();
         showEditorSource();
@@ -499,23 +700,24 @@ void frmVelora::takeArrivedPictures() {
     const bool ok = guardEvent(
         [&] {
             while (applied_ < arrived_.size() && arrived_[applied_]) {
-                const PictureResult& r = *arrived_[applied_];
-                MenuItem& item = s_.menuItems[r.item];
-                applyPicture(item, r);
-                if (r.item < pendingItems_.size()) {
-                    pendingItems_[r.item] = false;
+                Arrival& a = *arrived_[applied_];
+                takeArrival(a);
+                const std::size_t record = a.result.item;
+                const MenuItem& item = s_.menuItems[record];
+                if (a.confirmed && record < pendingItems_.size()) {
+                    pendingItems_[record] = false;
                 }
-                if (r.item < entryOf_.size() && entryOf_[r.item].list >= 0) {
-                    const EntryPlace at = entryOf_[r.item];
+                if (record < entryOf_.size() && entryOf_[record].list >= 0) {
+                    const EntryPlace at = entryOf_[record];
                     ListEntry& entry =
                         s_.lstViewA[static_cast<std::size_t>(at.list)].entries.at(at.index);
                     entry.largePicture = item.IconIndex;
                     entry.smallPicture = item.IconIndex;
                     entry.red = item.TargetMissing != 0;
                 }
-                arrived_[applied_].reset();
                 ++applied_;
             }
+            settle();
         },
         &failure);
     if (!ok) {
@@ -525,6 +727,7 @@ void frmVelora::takeArrivedPictures() {
         s_.lastBuildError = std::move(failure);
         arrived_.clear();
         applied_ = 0;
+        settled_ = 0;
         pendingItems_.assign(pendingItems_.size(), false);
     }
     if (applied_ != before || !ok) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -377,16 +378,59 @@ class frmVelora {
     PictureService* pictures_ = nullptr;
     std::uint64_t generation_ = 0;
     std::vector<PictureJob> jobs_; // this build's, until submitted
-    // Results by job position; those before applied_ are in the image lists.
-    std::vector<std::optional<PictureResult>> arrived_;
+    // One job's picture on its way into the image lists. A rebuild takes an unchanged item's
+    // picture at once from the images the last build made (provisional), so that nothing
+    // waits or repaints; the service's answer then confirms it or replaces it.
+    struct Arrival {
+        PictureResult result; // the answer; for a provisional one its item, source and red
+        bool provisional = false;
+        bool confirmed = false; // the service's answer is in (and matched, if provisional)
+        // Images to take as they are (found sources only): a provisional picture, or one
+        // taken out of the lists again to be renumbered.
+        bool fromImages = false;
+        Bitmap large;
+        Bitmap small;
+        // A provisional picture still in the last build's lists (0-based), while they last.
+        std::int32_t previousImage = -1;
+        std::int32_t imagesBefore = 0; // the lists' count before it went in
+    };
+    // By job position; those before applied_ are in the image lists, and those before
+    // settled_ are confirmed too and dropped.
+    std::vector<std::optional<Arrival>> arrived_;
     std::size_t applied_ = 0;
+    std::size_t settled_ = 0;
+    // What the build before this one showed, for the provisional pictures.
+    struct Previous {
+        bool valid = false;
+        Colour scratch = 0;
+        ImageList large;
+        ImageList small;
+        struct Known {
+            std::int16_t source = IconNotFound;
+            bool targetMissing = false;
+            std::int16_t image = 0; // 1-based; 0 for none
+        };
+        std::unordered_map<std::string, Known> known; // by knownKey
+    };
+    Previous previous_;
+    static std::string knownKey(const std::string& icon, const std::string& target);
+    void keepPrevious();
+    std::optional<Arrival> provisionalArrival(std::size_t item) const;
+    void letPreviousGo();
+    void takeArrival(Arrival& a);
+    bool matchesShown(const Arrival& shown, const PictureResult& r);
+    void renumberFrom(std::size_t position);
+    void settle() noexcept;
+    // Leaves the images of `r` in tmpPicBoxSurface_/tmpPicBoxSmallSurface_ (or r.large) and
+    // gives the large one; nullptr for none.
+    const Bitmap* makeImages(const PictureResult& r);
     // Where each record's entry is: list and place; list -1 for a record without one.
     struct EntryPlace {
         int list = -1;
         std::size_t index = 0;
     };
     std::vector<EntryPlace> entryOf_;
-    std::vector<bool> pendingItems_; // by record: its picture is still to come
+    std::vector<bool> pendingItems_; // by record: the service's answer is still to come
     // The arrived result of a record whose picture is still to come; nullptr if none.
     const PictureResult* arrivedPicture(std::size_t item) const noexcept;
 

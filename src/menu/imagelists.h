@@ -21,6 +21,9 @@ struct ImageList {
     // rows from the top. One block, the way a real image list keeps them: once
     // it has grown, a rebuild adds its images without allocating.
     std::vector<Pixel> strip;
+    // A digest of each image's pixels, so that whoever shows the images can tell which
+    // changed without keeping a copy of them.
+    std::vector<std::uint64_t> digests;
 
     std::int32_t count() const noexcept { return static_cast<std::int32_t>(keys.size()); }
     std::size_t pixelsPerImage() const noexcept;
@@ -33,8 +36,16 @@ struct ImageList {
     void clear() noexcept {
         keys.clear();
         strip.clear();
+        digests.clear();
     }
+    // Keeps the first `n` images.
+    void truncate(std::size_t n) noexcept;
+    // Whether image `index` (0-based) is `image` as addImagePair would keep it.
+    bool holds(std::size_t index, const Bitmap& image) const;
 };
+
+// The digest of `count` pixels.
+std::uint64_t pixelDigest(const Pixel* pixels, std::size_t count) noexcept;
 
 // Appends one image to each list under the same key and returns its number
 // (1-based). An image of another size than its list's is kept at the list's
@@ -43,6 +54,12 @@ struct ImageList {
 // RuntimeError(Overflow): picture numbers are signed 16-bit.
 std::int16_t addImagePair(ImageList& large, ImageList& small, const std::string& key,
                           const Bitmap& largeImage, const Bitmap& smallImage);
+
+// Appends image `index` of `fromLarge`/`fromSmall` (lists of the same sizes as `large`/
+// `small`), as addImagePair does.
+std::int16_t addImagePairFrom(ImageList& large, ImageList& small, const std::string& key,
+                              const ImageList& fromLarge, const ImageList& fromSmall,
+                              std::size_t index);
 
 // The key of an icon taken from a file or from the shell: "S" followed by the
 // image number with a leading blank ("S 4").

@@ -40,6 +40,9 @@ struct CachedPicture {
     bool found = false;
     Bitmap large;   // the picture as the large image list takes it, or the icon
     Bitmap topLeft; // a picture file's top-left part at its own size; empty for icons
+    // The top-left part is the large picture itself (a picture file of the large size), and
+    // is not kept twice.
+    bool topLeftIsLarge = false;
 };
 
 class PictureCache {

@@ -26,6 +26,7 @@ const CachedPicture& PictureResolver::lookUp(PictureSourceKind kind, const std::
         }
     }
     scratch_ = CachedPicture{};
+    ++sourcesRead_;
     read(scratch_);
     if (key) {
         cache_->put(*key, scratch_);
@@ -74,13 +75,18 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
                     !picture.scaled.empty()) {
                     c.found = true;
                     c.large = std::move(picture.scaled);
-                    c.topLeft = std::move(picture.topLeft);
+                    c.topLeftIsLarge = picture.topLeft.width == c.large.width &&
+                                       picture.topLeft.height == c.large.height &&
+                                       picture.topLeft.pixels == c.large.pixels;
+                    if (!c.topLeftIsLarge) {
+                        c.topLeft = std::move(picture.topLeft);
+                    }
                 }
             });
         if (file.found) {
             r.source = IconFromIconFile;
             r.large = file.large;
-            r.topLeft = file.topLeft;
+            r.topLeft = file.topLeftIsLarge ? file.large : file.topLeft;
             return r;
         }
     }

@@ -72,6 +72,10 @@ class PictureResolver {
     // or when the shell gives none.
     bool iconFromSystem(const std::string& path, Bitmap& out);
 
+    // How many times a source was read (not answered from the cache) since this resolver
+    // was made: what shows whether unchanged sources are read again.
+    std::uint64_t sourcesRead() const noexcept { return sourcesRead_; }
+
   private:
     // The source's picture, through the cache where the file's stamp allows.
     template <class Read>
@@ -81,6 +85,7 @@ class PictureResolver {
     Desktop& desktop_;
     PictureCache* cache_;
     CachedPicture scratch_;
+    std::uint64_t sourcesRead_ = 0;
 };
 
 } // namespace kesk

@@ -221,6 +221,7 @@ bool MenuView::create(HWND owner) {
     }
     scale_ = scaleFor(hwnd());
     renderedDpi_ = dpiOf(hwnd());
+    sourcesReadMessage_ = RegisterWindowMessageW(kSourcesReadMessageName);
 
     if (!pbVLM_.createChild(hwnd(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS)) {
         return false;
@@ -273,6 +274,48 @@ bool MenuView::create(HWND owner) {
 void MenuView::load() {
     presenter_.Form_Load();
     render();
+    // The unseen painting waits for the pictures (takePictures): at start-up the window's
+    // thread has the button and the first clicks to answer first.
+}
+
+namespace {
+
+// Paints `window` and every child it shows into `dc`, at `origin` in the DC.
+void printTree(HWND window, HDC dc, POINT origin) {
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) == 0) {
+            continue;
+        }
+        POINT at{0, 0};
+        MapWindowPoints(c, window, &at, 1);
+        printTree(c, dc, POINT{origin.x + at.x, origin.y + at.y});
+    }
+}
+
+} // namespace
+
+void MenuView::renderUnseen() {
+    if (hwnd() == nullptr || IsWindowVisible(hwnd()) != FALSE) {
+        return;
+    }
+    // The first painting of the lists lays out their entries, measures their texts and
+    // draws every image once; done here, into memory, it costs the first click nothing.
+    RECT rc{};
+    GetClientRect(hwnd(), &rc);
+    const int w = std::max(1, static_cast<int>(rc.right - rc.left));
+    const int h = std::max(1, static_cast<int>(rc.bottom - rc.top));
+    const WindowDC screen(nullptr);
+    UniqueDC memory(CreateCompatibleDC(screen.get()));
+    std::uint32_t* bits = nullptr;
+    UniqueBitmap surface = newDib32(w, h, bits);
+    if (!memory || !surface) {
+        return;
+    }
+    const SelectGuard select(memory.get(), surface.get());
+    printTree(hwnd(), memory.get(), POINT{0, 0});
+    renderedUnseen_ = presenter_.state().pictureBatches;
 }
 
 std::string MenuView::entryKey(std::size_t k, LPARAM itemData) const {
@@ -318,9 +361,12 @@ void MenuView::render() {
     } rendering{rendering_, rendering_};
     rendering_ = true;
     const UINT dpi = dpiOf(hwnd());
-    if (dpi != renderedDpi_) {
+    const bool newDpi = dpi != renderedDpi_;
+    if (newDpi) {
         renderedDpi_ = dpi;
         fonts_.clear();
+        // A new font may get a freed one's handle: the lists must not take it as unchanged.
+        renderedLook_.fill(ListLook{});
     }
     scale_ = scaleForDpi(dpi);
 
@@ -353,7 +399,7 @@ void MenuView::render() {
     }
 
     imagesReplaced_ = false;
-    imagesChanged_ = false;
+    changedImages_.clear();
     if (s.buildCount != renderedBuild_ || s.pictureBatches != renderedBatches_) {
         renderImageLists();
     }
@@ -363,77 +409,171 @@ void MenuView::render() {
     renderedBuild_ = s.buildCount;
     renderedBatches_ = s.pictureBatches;
     renderItems();
+    invalidateChangedLooks(newDpi);
+}
 
-    InvalidateRect(hwnd(), nullptr, FALSE);
-    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+namespace {
+
+// A running digest of what a window paints.
+class LookDigest {
+  public:
+    void add(std::uint64_t v) noexcept { h_ = (h_ ^ v) * 1099511628211ull; }
+    void add(const std::string& text) noexcept {
+        add(text.size());
+        for (const char c : text) {
+            add(static_cast<unsigned char>(c));
+        }
+    }
+    void add(const ControlState& c) noexcept {
+        for (const std::int32_t v : {c.left, c.top, c.width, c.height}) {
+            add(static_cast<std::uint32_t>(v));
+        }
+        add((c.visible ? 1u : 0u) | (c.transparent ? 2u : 0u) | (c.bold ? 4u : 0u) |
+            (c.singleLine ? 8u : 0u));
+        add(c.backColour);
+        add(c.foreColour);
+        add(static_cast<std::uint64_t>(std::llround(c.fontSize * 100.0)));
+        add(c.caption);
+    }
+    void add(const Bitmap& b) noexcept {
+        add(static_cast<std::uint32_t>(b.width));
+        add(static_cast<std::uint32_t>(b.height));
+        add(pixelDigest(b.pixels.data(), b.pixels.size()));
+    }
+    std::uint64_t value() const noexcept { return h_; }
+
+  private:
+    std::uint64_t h_ = 14695981039346656037ull;
+};
+
+} // namespace
+
+void MenuView::invalidateChangedLooks(bool everything) {
+    const frmVeloraState& s = presenter_.state();
+    Looks now;
+    {
+        LookDigest d;
+        for (const ControlState* c : {&s.shpHead, &s.lblHeadline, &s.lblHedlineURL}) {
+            d.add(*c);
+        }
+        d.add(s.pbVLM.backColour);
+        now.window = d.value();
+    }
+    {
+        LookDigest d;
+        d.add(s.pbVLM);
+        d.add(s.pbVLMPicture);
+        for (const ControlState& c : s.lblContHead) {
+            d.add(c);
+        }
+        now.vlm = d.value();
+    }
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        LookDigest d;
+        d.add(s.cont[k]);
+        now.cont[k] = d.value();
+    }
+    {
+        LookDigest d;
+        d.add(s.pbMenu);
+        d.add(s.pbMenuPicture);
+        d.add(s.lblMenuHeadline);
+        for (const ControlState& c : s.lblMenu) {
+            d.add(c);
+        }
+        d.add(s.menuHoverIndex ? static_cast<std::uint64_t>(*s.menuHoverIndex) + 1 : 0u);
+        now.menu = d.value();
+    }
+    {
+        LookDigest d;
+        d.add(s.containerEditItem);
+        d.add(s.containerEditItemPicture);
+        d.add(s.lblItemEditHeadline);
+        for (const ControlState& c : s.lblEditMenu) {
+            d.add(c);
+        }
+        now.edit = d.value();
+    }
+    const Looks was = renderedLooks_;
+    const bool all = everything || !looksKnown_;
+    renderedLooks_ = now;
+    looksKnown_ = true;
+    if (all) {
+        RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        return;
+    }
+    // Each window paints only its own area (its children are clipped out), so a change of
+    // one look repaints that window alone.
+    if (now.window != was.window) {
+        InvalidateRect(hwnd(), nullptr, FALSE);
+    }
+    if (now.vlm != was.vlm) {
+        InvalidateRect(pbVLM_.hwnd(), nullptr, FALSE);
+    }
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        if (now.cont[k] != was.cont[k]) {
+            InvalidateRect(cont_[k]->hwnd(), nullptr, FALSE);
+        }
+    }
+    if (now.menu != was.menu) {
+        InvalidateRect(pbMenu_.hwnd(), nullptr, FALSE);
+    }
+    if (now.edit != was.edit) {
+        InvalidateRect(editItem_.hwnd(), nullptr, FALSE);
+    }
 }
 
 void MenuView::renderImageLists() {
     const frmVeloraState& s = presenter_.state();
-    // The shown strips hold only the images the lists took in; anything else is unknown.
     const ImageList& large = s.vlImgList;
     const ImageList& small = s.vlImgListSmall;
-    // Most builds make the pictures the lists show already (a refresh, an edit of one
-    // item, a drop at the end): the image lists keep what is unchanged and take the rest.
-    const auto firstChange = [](const ImageList& src, const ShownImages& shown) {
-        const std::size_t n = std::min(static_cast<std::size_t>(src.count()), shown.count);
-        const std::size_t size = src.pixelsPerImage();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!std::equal(src.imageData(i), src.imageData(i) + size,
-                            shown.strip.begin() + static_cast<std::ptrdiff_t>(i * size))) {
-                return i;
-            }
-        }
-        return n;
-    };
+    changedImages_.clear();
     const auto sameShape = [](const ImageList& src, const ShownImages& shown) {
         return src.imageWidth == shown.width && src.imageHeight == shown.height;
     };
     const auto remember = [](const ImageList& src, ShownImages& shown) {
         shown.width = src.imageWidth;
         shown.height = src.imageHeight;
-        shown.count = static_cast<std::size_t>(src.count());
-        shown.strip = src.strip;
+        shown.digests = src.digests;
+    };
+    const auto count = static_cast<std::size_t>(large.count());
+    const auto held = [](HIMAGELIST il) {
+        return static_cast<std::size_t>(std::max(0, ImageList_GetImageCount(il)));
     };
     if (large_ && small_ && sameShape(large, shownLarge_) && sameShape(small, shownSmall_) &&
-        s.buildCount == renderedBuild_ &&
-        shownLarge_.count <= static_cast<std::size_t>(large.count()) &&
-        shownSmall_.count == shownLarge_.count && large.count() == small.count() &&
-        ImageList_GetImageCount(large_.get()) == static_cast<int>(shownLarge_.count) &&
-        ImageList_GetImageCount(small_.get()) == static_cast<int>(shownSmall_.count)) {
-        // Within one build the pictures only grow at the end as they arrive: the images
-        // shown stay as they are and the new ones are appended.
-        const std::size_t from = shownLarge_.count;
-        if (from == static_cast<std::size_t>(large.count())) {
-            return;
-        }
-        if (appendImages(large_.get(), large, from) && appendImages(small_.get(), small, from)) {
-            const auto grow = [from](const ImageList& src, ShownImages& shown) {
-                const std::size_t size = src.pixelsPerImage();
-                shown.strip.insert(shown.strip.end(),
-                                   src.strip.begin() + static_cast<std::ptrdiff_t>(from * size),
-                                   src.strip.end());
-                shown.count = static_cast<std::size_t>(src.count());
-            };
-            grow(large, shownLarge_);
-            grow(small, shownSmall_);
-            imagesChanged_ = true;
-            return;
-        }
-    }
-    if (large_ && small_ && sameShape(large, shownLarge_) && sameShape(small, shownSmall_)) {
+        static_cast<std::size_t>(small.count()) == count && large.digests.size() == count &&
+        small.digests.size() == count && held(large_.get()) == shownLarge_.digests.size() &&
+        held(small_.get()) == shownSmall_.digests.size()) {
+        // Most builds make the pictures the lists show already (a refresh, an edit of one
+        // item, a drop at the end), and within a build pictures arrive at the end: the image
+        // lists keep what is unchanged and take the rest from the first difference on.
+        const auto firstChange = [&](const ImageList& src, const ShownImages& shown) {
+            const std::size_t n = std::min(count, shown.digests.size());
+            std::size_t i = 0;
+            while (i < n && src.digests[i] == shown.digests[i]) {
+                ++i;
+            }
+            return i;
+        };
         const std::size_t d =
             std::min(firstChange(large, shownLarge_), firstChange(small, shownSmall_));
-        const auto count = static_cast<std::size_t>(large.count());
-        if (d == count && shownLarge_.count == count && shownSmall_.count == count) {
+        if (d == count && shownLarge_.digests.size() == count &&
+            shownSmall_.digests.size() == count) {
             return;
+        }
+        // Entries that keep their number but whose picture is another must be repainted.
+        changedImages_.assign(count, false);
+        const std::size_t common = std::min(count, shownLarge_.digests.size());
+        for (std::size_t i = d; i < common; ++i) {
+            changedImages_[i] = large.digests[i] != shownLarge_.digests[i] ||
+                                i >= shownSmall_.digests.size() ||
+                                small.digests[i] != shownSmall_.digests[i];
         }
         if (ImageList_SetImageCount(large_.get(), static_cast<UINT>(d)) &&
             ImageList_SetImageCount(small_.get(), static_cast<UINT>(d)) &&
             appendImages(large_.get(), large, d) && appendImages(small_.get(), small, d)) {
             remember(large, shownLarge_);
             remember(small, shownSmall_);
-            imagesChanged_ = true;
             return;
         }
     }
@@ -472,8 +612,8 @@ void MenuView::renderImageLists() {
     remember(large, shownLarge_);
     remember(small, shownSmall_);
     if (!largeComplete || !smallComplete) {
-        shownLarge_.count = 0;
-        shownSmall_.count = 0;
+        // Unknown content: the next render makes the lists anew.
+        shownLarge_.width = 0;
     }
 }
 
@@ -482,12 +622,22 @@ void MenuView::renderList(std::size_t k) {
     const ListViewState& state = s.lstViewA[k];
     HWND list = lists_[k];
 
-    const COLORREF back = toColorRef(state.backColour);
-    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(back));
-    SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(back));
-    SendMessageW(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(toColorRef(state.foreColour)));
-    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font(state.fontSize, state.bold)),
-                 FALSE);
+    // Colours and font are set only when they change: each setting makes the control lay
+    // out or paint again.
+    const ListLook look{toColorRef(state.backColour), toColorRef(state.foreColour),
+                        font(state.fontSize, state.bold)};
+    ListLook& was = renderedLook_[k];
+    const bool fontChanged = look.font != was.font;
+    const bool coloursChanged = look.back != was.back || look.text != was.text;
+    if (coloursChanged) {
+        SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(look.back));
+        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(look.back));
+        SendMessageW(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(look.text));
+    }
+    if (fontChanged) {
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(look.font), FALSE);
+    }
+    was = look;
 
     if (state.imageListsAttached != renderedAttached_[k]) {
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
@@ -498,26 +648,83 @@ void MenuView::renderList(std::size_t k) {
     }
 
     auto& shown = renderedEntries_[k];
-    // A list whose entries are unchanged keeps its items, unless its image lists were made
-    // anew (attaching them can arrange the items again); changed pictures are repainted.
-    if ((state.entries == shown || renderSelectionOnly(k) || renderPicturesOnly(k)) &&
-        !imagesReplaced_) {
-        if (imagesChanged_) {
-            InvalidateRect(list, nullptr, TRUE);
-        }
-        return;
+    const auto& entries = state.entries;
+    const std::size_t common = std::min(shown.size(), entries.size());
+    bool samePlaces = true;
+    for (std::size_t i = 0; i < common && samePlaces; ++i) {
+        samePlaces = entries[i].left == shown[i].left && entries[i].topOffset == shown[i].topOffset;
     }
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    // Entries added at the end (a drop) are appended to the items there; anything else
-    // fills the list again.
-    const bool appended = !imagesReplaced_ && shown.size() < state.entries.size() &&
-                          std::equal(shown.begin(), shown.end(), state.entries.begin());
-    if (!appended) {
+    // New image lists (attaching them can arrange the items again) or a new font (other item
+    // sizes) fill the list again; otherwise only the entries that changed are touched, and
+    // the control repaints just those.
+    if (imagesReplaced_ || fontChanged || !samePlaces) {
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
         shown.clear();
+        insertEntries(k, 0);
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        return;
     }
-    for (std::size_t i = shown.size(); i < state.entries.size(); ++i) {
-        const ListEntry& e = state.entries[i];
+    if (coloursChanged) {
+        InvalidateRect(list, nullptr, TRUE);
+    }
+    while (shown.size() > entries.size()) {
+        SendMessageW(list, LVM_DELETEITEM, shown.size() - 1, 0);
+        shown.pop_back();
+    }
+    for (std::size_t i = 0; i < common; ++i) {
+        const ListEntry& e = entries[i];
+        ListEntry& old = shown[i];
+        bool repaint = e.red != old.red;
+        if (e.text != old.text) {
+            std::wstring text = widen(e.text);
+            LVITEMW item{};
+            item.pszText = text.data();
+            SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        }
+        if (e.largePicture != old.largePicture || e.smallPicture != old.smallPicture) {
+            LVITEMW item{};
+            item.mask = LVIF_IMAGE;
+            item.iItem = static_cast<int>(i);
+            item.iImage = controlImage(e);
+            SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        } else if (e.largePicture > 0 &&
+                   static_cast<std::size_t>(e.largePicture - 1) < changedImages_.size() &&
+                   changedImages_[static_cast<std::size_t>(e.largePicture - 1)]) {
+            repaint = true;
+        }
+        if (e.selected != old.selected) {
+            LVITEMW item{};
+            item.stateMask = LVIS_SELECTED;
+            item.state = e.selected ? LVIS_SELECTED : 0;
+            SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        }
+        if (repaint) {
+            SendMessageW(list, LVM_REDRAWITEMS, i, static_cast<LPARAM>(i));
+        }
+        old = e;
+    }
+    if (shown.size() < entries.size()) {
+        // Many at once (a large drop) are inserted unseen and shown together.
+        const bool many = entries.size() - shown.size() > kQuietInsertions;
+        if (many) {
+            SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+        }
+        insertEntries(k, shown.size());
+        if (many) {
+            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(list, nullptr, TRUE);
+        }
+    }
+}
+
+void MenuView::insertEntries(std::size_t k, std::size_t from) {
+    const std::vector<ListEntry>& entries = presenter_.state().lstViewA[k].entries;
+    HWND list = lists_[k];
+    auto& shown = renderedEntries_[k];
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        const ListEntry& e = entries[i];
         std::wstring text = widen(e.text);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
@@ -542,8 +749,6 @@ void MenuView::renderList(std::size_t k) {
                          reinterpret_cast<LPARAM>(&pos));
         }
     }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
 }
 
 LRESULT MenuView::listNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
@@ -573,48 +778,6 @@ LRESULT MenuView::listNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
         paintPlaceholder(k, cd);
     }
     return CDRF_DODEFAULT;
-}
-
-bool MenuView::renderPicturesOnly(std::size_t k) {
-    const auto& entries = presenter_.state().lstViewA[k].entries;
-    auto& shown = renderedEntries_[k];
-    if (entries.size() != shown.size()) {
-        return false;
-    }
-    const auto samePlace = [](ListEntry a, const ListEntry& b) {
-        a.largePicture = b.largePicture;
-        a.smallPicture = b.smallPicture;
-        a.red = b.red;
-        a.selected = b.selected;
-        return a == b;
-    };
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!samePlace(entries[i], shown[i])) {
-            return false;
-        }
-    }
-    HWND list = lists_[k];
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ListEntry& e = entries[i];
-        ListEntry& was = shown[i];
-        if (e.largePicture != was.largePicture || e.smallPicture != was.smallPicture) {
-            LVITEMW item{};
-            item.mask = LVIF_IMAGE;
-            item.iItem = static_cast<int>(i);
-            item.iImage = controlImage(e);
-            SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        }
-        if (e.selected != was.selected) {
-            LVITEMW item{};
-            item.stateMask = LVIS_SELECTED;
-            item.state = e.selected ? LVIS_SELECTED : 0;
-            SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
-        }
-        // Red is painted from the shown entries at every repaint.
-        was = e;
-    }
-    InvalidateRect(list, nullptr, FALSE);
-    return true;
 }
 
 // A neutral square of the picture's size, in a shade between the list's text and background,
@@ -660,8 +823,19 @@ bool MenuView::takePictures() {
         KillTimer(hwnd(), kPictureTimer);
         return false;
     }
+    const std::int32_t batches = presenter_.state().pictureBatches;
+    const std::string source = presenter_.state().txtEditItem[5].caption;
     presenter_.picturesArrived(std::move(results));
-    render();
+    // Answers that only confirmed what the entries show change nothing to render.
+    if (presenter_.state().pictureBatches != batches ||
+        presenter_.state().txtEditItem[5].caption != source) {
+        render();
+    }
+    // Once every picture is in, the hidden window is painted unseen again, so that the
+    // first showing finds the images drawn before too.
+    if (!presenter_.picturesPending() && renderedUnseen_ != presenter_.state().pictureBatches) {
+        renderUnseen();
+    }
     // Come back for the next batch after the input that arrived meanwhile.
     SetTimer(hwnd(), kPictureTimer, kPictureBatchMs, nullptr);
     return true;
@@ -723,6 +897,9 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == msg::kPicturesReady || (msg == WM_TIMER && wParam == kPictureTimer)) {
         guardEvent([this] { takePictures(); });
         return 0;
+    }
+    if (sourcesReadMessage_ != 0 && msg == sourcesReadMessage_) {
+        return worker_ != nullptr ? static_cast<LRESULT>(worker_->sourcesRead()) : 0;
     }
     switch (msg) {
     case WM_ERASEBKGND:

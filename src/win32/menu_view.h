@@ -67,6 +67,9 @@ class MenuView final : public Window {
     void setPictureWorker(PictureWorker* worker) noexcept;
     // Takes whatever pictures the worker has finished; true when there were some.
     bool takePictures();
+    // Paints the hidden window and its controls once into memory, so that the first
+    // showing costs what later ones do. Does nothing while the window is shown.
+    void renderUnseen();
 
     // --- For the program's start and for tests ---------------------------------------------
     HWND listView(std::size_t k) const noexcept { return lists_.at(k); }
@@ -94,9 +97,10 @@ class MenuView final : public Window {
     void drawLabel(HDC dc, const ControlState& label, int originX, int originY);
     void renderImageLists();
     void renderList(std::size_t k);
-    // Applies a change of pictures, red marks or selection alone without refilling the list;
-    // false when more changed.
-    bool renderPicturesOnly(std::size_t k);
+    // Inserts entries from..end of list k's state, each at its place.
+    void insertEntries(std::size_t k, std::size_t from);
+    // Invalidates each window whose own painting would differ from what it shows.
+    void invalidateChangedLooks(bool everything);
     void paintPlaceholder(std::size_t k, const NMLVCUSTOMDRAW& cd);
     LRESULT listNotify(std::size_t k, const NMHDR& hdr, bool& handled);
 
@@ -115,20 +119,41 @@ class MenuView final : public Window {
     std::int32_t renderedBuild_ = -1;
     std::int32_t renderedBatches_ = -1;
     PictureWorker* worker_ = nullptr;
+    UINT sourcesReadMessage_ = 0;
     std::array<std::vector<ListEntry>, catalogue::kGroupCount> renderedEntries_;
     std::array<bool, catalogue::kGroupCount> renderedAttached_{};
     // The pictures the image lists hold, as the presenter gave them.
+    // Only the images' digests: the pixels live in the presenter and in the image lists.
     struct ShownImages {
         std::int32_t width = 0;
         std::int32_t height = 0;
-        std::size_t count = 0;
-        std::vector<Pixel> strip;
+        std::vector<std::uint64_t> digests;
     };
     ShownImages shownLarge_;
     ShownImages shownSmall_;
-    // This render made the image lists anew / changed pictures in them.
+    // This render made the image lists anew.
     bool imagesReplaced_ = false;
-    bool imagesChanged_ = false;
+    // By image (0-based): this render gave it other pixels under the same number.
+    std::vector<bool> changedImages_;
+    struct ListLook {
+        COLORREF back = CLR_NONE;
+        COLORREF text = CLR_NONE;
+        HFONT font = nullptr;
+    };
+    std::array<ListLook, catalogue::kGroupCount> renderedLook_{};
+    // More entries than this added at once are inserted with the list's drawing held.
+    static constexpr std::size_t kQuietInsertions = 32;
+    // Digests of what the window and its panels paint themselves, as last painted.
+    struct Looks {
+        std::uint64_t window = 0;
+        std::uint64_t vlm = 0;
+        std::array<std::uint64_t, catalogue::kGroupCount> cont{};
+        std::uint64_t menu = 0;
+        std::uint64_t edit = 0;
+    };
+    Looks renderedLooks_;
+    bool looksKnown_ = false;
+    std::int32_t renderedUnseen_ = -1; // the picture batches renderUnseen last saw
     bool renderedVisible_ = false;
     UINT renderedDpi_ = 0;
 
@@ -172,8 +197,6 @@ class MenuView final : public Window {
     bool createItemControls();
     void releaseItemControls() noexcept;
     void renderItems();
-    // Applies a change of selection alone without refilling the list; false when more changed.
-    bool renderSelectionOnly(std::size_t k);
     LRESULT itemNotify(std::size_t k, const NMHDR& hdr, bool& handled);
     bool menuPanelMessage(UINT msg, LPARAM lParam, LRESULT& result);
     bool editPanelMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);

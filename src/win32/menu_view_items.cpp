@@ -209,31 +209,6 @@ LRESULT MenuView::itemNotify(std::size_t k, const NMHDR& hdr, bool& handled) {
     }
 }
 
-bool MenuView::renderSelectionOnly(std::size_t k) {
-    const auto& entries = presenter_.state().lstViewA[k].entries;
-    auto& shown = renderedEntries_[k];
-    if (entries.size() != shown.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        ListEntry e = entries[i];
-        e.selected = shown[i].selected;
-        if (!(e == shown[i])) {
-            return false;
-        }
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].selected != shown[i].selected) {
-            LVITEMW item{};
-            item.stateMask = LVIS_SELECTED;
-            item.state = entries[i].selected ? LVIS_SELECTED : 0;
-            SendMessageW(lists_[k], LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
-            shown[i].selected = entries[i].selected;
-        }
-    }
-    return true;
-}
-
 void MenuView::listDropped(std::size_t k, const std::vector<std::string>& paths) {
     presenter_.lstViewA_OLEDragDrop(k, paths);
     render();
@@ -387,13 +362,18 @@ void MenuView::renderItems() {
         if (windowText(editFields_[k]) != text) {
             SetWindowTextW(editFields_[k], text.c_str());
         }
-        InvalidateRect(editFields_[k], nullptr, TRUE);
+        // Colours are taken at painting: a shown editor paints its fields again.
+        if (s.containerEditItem.visible) {
+            InvalidateRect(editFields_[k], nullptr, TRUE);
+        }
     }
     for (const auto& [button, state] :
          {std::pair<HWND, const ControlState*>{cmdOK_, &s.cmdOK},
           std::pair<HWND, const ControlState*>{cmdAbort_, &s.cmdAbort}}) {
         placeChild(button, *state);
-        InvalidateRect(button, nullptr, TRUE);
+        if (s.containerEditItem.visible) {
+            InvalidateRect(button, nullptr, TRUE);
+        }
     }
 }
 

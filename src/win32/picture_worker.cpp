@@ -21,6 +21,7 @@ struct PictureWorker::Shared {
     HWND window = nullptr;
     UINT message = 0;
     bool announced = false;
+    std::uint64_t sourcesRead = 0;
     DesktopMaker makeDesktop;
     std::size_t cacheBytes = 0;
 };
@@ -66,30 +67,49 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
     Shared& s = *sh;
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
-        std::unique_ptr<Desktop> desktop =
-            s.makeDesktop ? s.makeDesktop() : std::make_unique<Win32Desktop>();
         PictureCache cache(s.cacheBytes);
-        PictureResolver resolver(*desktop, &cache);
+        // Made for a burst of work and let go when the queue runs dry: what the platform
+        // loads to read pictures (decoder factories, the shell's objects) is not kept at idle.
+        std::unique_ptr<Desktop> desktop;
+        std::unique_ptr<PictureResolver> resolver;
         for (;;) {
             PictureJob job;
             std::uint64_t generation = 0;
+            bool letGo = false;
             {
                 Lock hold(s.lock);
                 s.busy = false;
-                while (!s.stopping && s.jobs.empty()) {
-                    SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
+                if (desktop != nullptr && s.jobs.empty() && !s.stopping) {
+                    letGo = true;
+                    s.busy = true; // idle() only once it is let go
+                } else {
+                    while (!s.stopping && s.jobs.empty()) {
+                        SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
+                    }
+                    if (s.stopping) {
+                        break;
+                    }
+                    job = std::move(s.jobs.front());
+                    s.jobs.pop_front();
+                    generation = s.generation;
+                    s.busy = true;
                 }
-                if (s.stopping) {
-                    break;
-                }
-                job = std::move(s.jobs.front());
-                s.jobs.pop_front();
-                generation = s.generation;
-                s.busy = true;
+            }
+            if (letGo) {
+                resolver.reset();
+                desktop.reset();
+                continue;
             }
             PictureResult r;
+            std::uint64_t read = 0;
             try {
-                r = resolver.resolve(job);
+                if (desktop == nullptr) {
+                    desktop = s.makeDesktop ? s.makeDesktop() : std::make_unique<Win32Desktop>();
+                    resolver = std::make_unique<PictureResolver>(*desktop, &cache);
+                }
+                const std::uint64_t before = resolver->sourcesRead();
+                r = resolver->resolve(job);
+                read = resolver->sourcesRead() - before;
             } catch (...) {
                 // Out of memory for one picture: the item keeps the fallback, the rest go on.
                 r = PictureResult{};
@@ -99,6 +119,7 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
             }
             r.generation = generation;
             Lock hold(s.lock);
+            s.sourcesRead += read;
             if (s.stopping || generation != s.generation) {
                 continue;
             }
@@ -164,6 +185,11 @@ std::vector<PictureResult> PictureWorker::take() {
 bool PictureWorker::idle() const noexcept {
     Lock hold(shared_->lock);
     return shared_->jobs.empty() && !shared_->busy;
+}
+
+std::uint64_t PictureWorker::sourcesRead() const noexcept {
+    Lock hold(shared_->lock);
+    return shared_->sourcesRead;
 }
 
 bool PictureWorker::stop(DWORD waitMs) noexcept {

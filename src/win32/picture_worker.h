@@ -18,9 +18,14 @@
 
 namespace kesk::win {
 
+// A window message (registered under this name) the menu window answers with its worker's
+// sourcesRead(), so that a measurement from outside can tell whether sources were read again.
+inline constexpr wchar_t kSourcesReadMessageName[] = L"KeskVLM.PictureSourcesRead";
+
 class PictureWorker final : public PictureService {
   public:
-    // Makes the Desktop the worker reads through; called once, on the worker's thread.
+    // Makes the Desktop the worker reads through, on the worker's thread: once for each
+    // burst of work, as the worker lets it go whenever it runs out of jobs.
     using DesktopMaker = std::function<std::unique_ptr<Desktop>()>;
 
     // The thread starts at once, with a Win32Desktop unless `makeDesktop` is given.
@@ -47,6 +52,8 @@ class PictureWorker final : public PictureService {
 
     // Whether the thread has no job left and runs none.
     bool idle() const noexcept;
+    // Sources read since the worker started (answers from the cache not counted).
+    std::uint64_t sourcesRead() const noexcept;
 
     // Ends the work: drops the jobs, lets the job at hand finish and the thread end, and
     // waits at most `waitMs` for it. A thread held up inside the platform (a source that does

@@ -178,6 +178,60 @@ TEST_F(PictureWorkerTest, EveryItemEndsWithThePictureOfABuildThatReadItItself) {
     }
 }
 
+TEST_F(PictureWorkerTest, SourcesReadAreCountedAndUnchangedOnesAreNotReadAgain) {
+    const std::string d = u8(dir.path());
+    const std::string base = notepads(20);
+    writeCatalogue(base);
+    win::PictureWorker worker;
+    frmVelora presenter{desk};
+    presenter.setPictureService(&worker);
+    win::MenuView view{presenter};
+    ASSERT_TRUE(view.create());
+    view.setPictureWorker(&worker);
+    view.load();
+    const auto settle = [&] {
+        return waitFor([&] { return worker.idle() && !presenter.picturesPending(); }, 20000);
+    };
+    ASSERT_TRUE(settle());
+    const UINT message = RegisterWindowMessageW(win::kSourcesReadMessageName);
+    ASSERT_NE(message, 0u);
+    const std::uint64_t atStart = worker.sourcesRead();
+    // Twenty items, one program: its icon is read once.
+    EXPECT_EQ(atStart, 1u);
+
+    struct Row {
+        const char* rule;
+        std::function<void()> change;
+        std::uint64_t fewest, most; // sources this rebuild reads
+    };
+    const std::vector<Row> rows = {
+        {"nothing changed: nothing is read", [] {}, 0, 0},
+        {"the same program once more: nothing is read",
+         [&] { writeCatalogue(base + item("More", "Tools", "C:\\windows\\notepad.exe")); }, 0, 0},
+        {"a picture file written moments ago is read",
+         [&] {
+             writeBytes(dir / "fresh.ico", makeIco({{32, 0xFF2020A0u}}));
+             writeCatalogue(base + item("Fresh", "Tools", "", d + "\\fresh.ico"));
+         },
+         1, 1},
+        {"and read again while it is that young, for it may still change unseen", [] {}, 1, 1},
+    };
+    for (const Row& row : rows) {
+        row.change();
+        const std::uint64_t before = worker.sourcesRead();
+        ASSERT_TRUE(presenter.Form_Construct()) << row.rule;
+        view.render();
+        ASSERT_TRUE(settle()) << row.rule;
+        const std::uint64_t read = worker.sourcesRead() - before;
+        EXPECT_GE(read, row.fewest) << row.rule;
+        EXPECT_LE(read, row.most) << row.rule;
+        // What the window tells a measurement from outside.
+        EXPECT_EQ(static_cast<std::uint64_t>(SendMessageW(view.hwnd(), message, 0, 0)),
+                  worker.sourcesRead())
+            << row.rule;
+    }
+}
+
 TEST_F(PictureWorkerTest, TheWindowAnswersWhilePicturesAreRead) {
     writeCatalogue(notepads(1000));
     auto control = std::make_shared<HoldingDesktop::Control>();
