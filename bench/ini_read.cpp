@@ -60,12 +60,12 @@ std::string nativePath(const fs::path& p) {
 std::size_t readsPerBuild = 0;
 
 // One build's reads through clsINIFile; returns a checksum so nothing is optimised away.
-// A build holds the catalogue unchangeable while it reads (see ReadHold); `hold`
-// false shows what the reads cost without that.
-std::size_t buildOurs(const std::string& path, bool hold = true) {
-    std::optional<kesk::ini::ReadHold> holding;
-    if (hold) {
-        holding.emplace(path);
+// A build reads from one snapshot of the catalogue (see ReadSnapshot);
+// `snapshot` false shows what the reads cost without that.
+std::size_t buildOurs(const std::string& path, bool snapshot = true) {
+    std::optional<kesk::ini::ReadSnapshot> taken;
+    if (snapshot) {
+        taken.emplace(path);
     }
     kesk::clsINIFile ini;
     ini.setFilename(path);
