@@ -80,8 +80,16 @@ std::optional<LaunchPaths> launchPaths(Desktop& desktop, const MenuItem& item, E
     constexpr std::int32_t kPathNotFound = 3;
     const paths::PathContext context = paths::contextOf(desktop);
     LaunchPaths out;
-    // An empty Target goes to the shell as it always did, which refuses it.
-    if (!item.Target.empty()) {
+    // An empty Target goes to the shell as it always did, which refuses it; an address
+    // goes as written.
+    if (paths::isAddress(item.Target)) {
+        std::optional<std::string> address = paths::expandVariables(item.Target, context);
+        if (!address) {
+            error = shellErrorRecord(kFileNotFound);
+            return std::nullopt;
+        }
+        out.target = std::move(*address);
+    } else if (!item.Target.empty()) {
         paths::ResolvedPath target = paths::resolveItemPath(item.Target, context);
         // The window's thread never waits for the network: a host the checks found silent
         // is not asked again here.

@@ -350,6 +350,26 @@ std::string portableDropValue(std::string_view full, std::string_view programFol
     return back.ok() && sameText(back.path, joined(*target)) ? rel : original;
 }
 
+bool isAddress(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    // One letter before the colon is a drive, never a scheme.
+    if (colon == std::string_view::npos || colon < 2 || !isLetter(text[0])) {
+        return false;
+    }
+    const std::string_view scheme = text.substr(0, colon);
+    for (const char c : scheme) {
+        const bool digit = c >= '0' && c <= '9';
+        if (!isLetter(c) && !digit && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    if (sameText(scheme, "file")) {
+        return false;
+    }
+    return text.substr(colon + 1).rfind("//", 0) == 0 || sameText(scheme, "mailto") ||
+           sameText(scheme, "shell");
+}
+
 PathContext contextOf(Desktop& desktop) {
     return PathContext{desktop.programFolder(), [&desktop](const std::string& name) {
                            return desktop.environmentVariable(name);

@@ -89,6 +89,12 @@ bool isDeviceName(std::string_view name);
 // stays full. Letter case is ignored when comparing folders, as the platform does.
 std::string portableDropValue(std::string_view full, std::string_view programFolder);
 
+// True for an address the shell starts by its scheme ("https://host/x",
+// "mailto:ann@example.org", "shell:Downloads"): it names no file and is passed
+// on as written (variables expanded). "file:" addresses are not among them:
+// they name files and must pass the checks of paths.
+bool isAddress(std::string_view text);
+
 // The context the desktop gives: its program folder and its environment.
 PathContext contextOf(Desktop& desktop);
 

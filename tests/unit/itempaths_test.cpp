@@ -203,6 +203,27 @@ TEST(UncHost, NamesTheHostOfShareAddressesOnly) {
     }
 }
 
+TEST(IsAddress, PassesOnlySchemesThatNameNoFile) {
+    struct Row {
+        const char* rule;
+        const char* text;
+        bool address;
+    };
+    const Row rows[] = {
+        {"a web address", "https://example.org/x", true},
+        {"a mail address", "mailto:ann@example.org", true},
+        {"a shell folder", "shell:Downloads", true},
+        {"a drive is no scheme", "C://x", false},
+        {"a file address must pass as a path", "file://C:/x/NUL", false},
+        {"a stream of a relative file is no address", "notes.txt:hidden", false},
+        {"a scheme of odd characters", "a b://x", false},
+        {"no colon", "tools\\a.exe", false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(kesk::paths::isAddress(r.text), r.address) << r.rule;
+    }
+}
+
 TEST(PortableDropValue, KeepsDropsOnTheProgramsDriveRelative) {
     struct Row {
         const char* rule;

@@ -96,6 +96,8 @@ TEST_F(MenuPathsTest, StartsGiveTheShellResolvedPathsOrNothing) {
         {"variables are expanded in Param", "C:\\x.exe", "/f \"%USERPROFILE%\\a b\" %NOSUCH%", "",
          Launch{"C:\\x.exe", "/f \"C:\\Users\\ann\\a b\" %NOSUCH%", ""}},
         {"an empty Target still goes to the shell", "", "", "", Launch{"", "", ""}},
+        {"an address goes as written", "https://example.org/%KESK_NONE%", "", "",
+         Launch{"https://example.org/%KESK_NONE%", "", ""}},
         {"a device is never started", "C:\\x\\NUL.exe", "", "", std::nullopt, errnum::FileNotFound},
         {"a stream is never started", "C:\\x.exe:hidden", "", "", std::nullopt,
          errnum::FileNotFound},
