@@ -14,8 +14,16 @@ shift 2
 [ "${1:-}" = "--" ] && shift
 [ $# -gt 0 ] || { echo "portable_run: no command" >&2; exit 2; }
 
+# The letters go into an existing prefix: a prefix made around them never finishes its start.
+# The command is the Wine runner (cmake/wine-run.sh), which makes the prefix on first use.
+if [ ! -f "$prefix/system.reg" ]; then
+  rm -rf "$prefix/dosdevices"
+  "$1" --prefix "$prefix" --timeout 120 -- cmd.exe /c exit >/dev/null 2>&1
+fi
+[ -d "$prefix/dosdevices" ] || { echo "portable_run: no Wine prefix at $prefix" >&2; exit 2; }
+
 rm -rf "$work"
-mkdir -p "$work/stick/KeskVLM/tools" "$work/stick/data" "$prefix/dosdevices" || exit 2
+mkdir -p "$work/stick/KeskVLM/tools" "$work/stick/data" || exit 2
 printf 'hello' >"$work/stick/KeskVLM/tools/hello.txt"
 printf 'data' >"$work/stick/data/d.txt"
 resources=$(cd "$(dirname "$0")/../../resources" && pwd) || exit 2
