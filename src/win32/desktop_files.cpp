@@ -52,14 +52,28 @@ std::string hostKey(std::string host) {
 }
 
 void probeHost(const std::string& key, const std::wstring& share) {
-    // Any answer, "no such share" included, shows the host is there.
-    static_cast<void>(GetFileAttributesW(share.c_str()));
+    // Any answer, "no such share" or "access denied" included, shows the host is there;
+    // the network's own failures say it is not.
+    bool answered = GetFileAttributesW(share.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!answered) {
+        switch (GetLastError()) {
+        case ERROR_BAD_NETPATH:
+        case ERROR_NETNAME_DELETED:
+        case ERROR_SEM_TIMEOUT:
+        case ERROR_NO_NETWORK:
+        case ERROR_NETWORK_UNREACHABLE:
+        case ERROR_HOST_UNREACHABLE:
+            break;
+        default:
+            answered = true;
+        }
+    }
     Hosts& h = hosts();
     {
         const std::lock_guard guard(h.lock);
         HostState& s = h.known[key];
         s.asking = false;
-        s.answered = true;
+        s.answered = answered;
         s.at = std::chrono::steady_clock::now();
     }
     h.changed.notify_all();

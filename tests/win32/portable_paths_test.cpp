@@ -218,6 +218,20 @@ TEST_F(StickPaths, RelativeDropsStoreRelativePathsOnlyWhenAsked) {
     }
 }
 
+// A share whose host is not there. Wine has no network, so it answers at once (the item is
+// then red because the file cannot be opened); what is tested here is that a host is asked
+// once and its answer kept, so later checks never wait, and that local paths are never asked.
+TEST_F(StickPaths, AHostIsAskedOnceAndItsAnswerKept) {
+    app::overrideForTests(programFolder("M:"), "KeskVLM");
+    win::Win32Desktop desk;
+    const std::string gone = "\\\\kesk-no-such-host.invalid\\share\\a.exe";
+    const bool first = desk.hostAnswers(gone, paths::kHostWaitMs);
+    EXPECT_EQ(desk.hostAnswers(gone, 0), first);
+    EXPECT_EQ(desk.hostAnswers("\\\\KESK-NO-SUCH-HOST.invalid\\other", 0), first);
+    EXPECT_FALSE(desk.canOpenForReading(gone));
+    EXPECT_TRUE(desk.hostAnswers("M:\\KeskVLM\\tools\\hello.txt", 0));
+}
+
 // While a build reads the catalogue, every way another program saves it succeeds.
 TEST_F(StickPaths, AnotherProgramsSaveSucceedsWhileACatalogueIsRead) {
     const std::string path = "M:\\KeskVLM\\velora.ini";
