@@ -126,6 +126,16 @@ else()
                      -- $<TARGET_FILE:win32_tests> --gtest_filter=CatalogueWhereUsersPutIt.*)
     set_tests_properties(wine.links PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
                          LABELS "wine")
+    # The program's folder on a "stick" reached through two drive letters, made from Linux.
+    add_test(NAME wine.portable
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/portable_run.sh ${CMAKE_BINARY_DIR}/portable-work
+                     ${KESK_WINE_PREFIX} --
+                     ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} --timeout 300
+                     --env KESK_PORTABLE_WORK=${CMAKE_BINARY_DIR}/portable-work
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/wine.portable.xml
+                     -- $<TARGET_FILE:win32_tests> --gtest_filter=StickPaths.*)
+    set_tests_properties(wine.portable PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+                         LABELS "wine")
   endif()
 
   # Whole-program tests: KeskVLM.exe on a virtual desktop, driven from outside.

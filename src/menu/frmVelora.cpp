@@ -250,9 +250,9 @@ OutsideChanges::Verdict frmVelora::checkOutsideChanges() noexcept {
 }
 
 void frmVelora::construct() {
-    // A build reads thousands of keys; holding the catalogue unchangeable for
-    // its length lets those reads skip asking the file system each time.
-    const ini::ReadHold hold(catalogue::cataloguePath());
+    // A build reads thousands of keys from one version of the catalogue, checked
+    // once; nothing is held open, so no other program's save is refused.
+    const ini::ReadSnapshot snapshot(catalogue::cataloguePath());
     clsINIFile ini;
     ini.setFilename(catalogue::cataloguePath());
     s_.heightOffset = ini.getInteger(catalogue::kSectionWindow, catalogue::kKeyHeightOffset);

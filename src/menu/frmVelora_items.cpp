@@ -8,6 +8,7 @@
 #include "settings/clsINIFile.h"
 #include "settings/textcodec.h"
 #include "support/conversions.h"
+#include "support/itempaths.h"
 #include "support/mdFiles.h"
 
 namespace kesk {
@@ -62,6 +63,59 @@ constexpr std::array<const char*, 5> kFieldKeys = {catalogue::kKeyName, catalogu
 // The longest value a build reads back whole (its read buffer's characters).
 constexpr std::size_t kLongestValue = 255;
 
+// In the catalogue's Window section: 1 stores drops relative to the program's folder.
+constexpr const char* kKeyRelativeDrops = "RelativeDrops";
+
+// What a start hands to the shell: the item's values resolved. None (and
+// `error` set) when a value is refused or its host is not known to answer.
+struct LaunchPaths {
+    std::string target;
+    std::string parameters;
+    std::string directory;
+};
+
+std::optional<LaunchPaths> launchPaths(Desktop& desktop, const MenuItem& item, ErrorRecord& error) {
+    // Shell error codes, so a refused value reads like the start that would have failed.
+    constexpr std::int32_t kFileNotFound = 2;
+    constexpr std::int32_t kPathNotFound = 3;
+    const paths::PathContext context = paths::contextOf(desktop);
+    LaunchPaths out;
+    // An empty Target goes to the shell as it always did, which refuses it; an address
+    // goes as written.
+    if (paths::isAddress(item.Target)) {
+        std::optional<std::string> address = paths::expandVariables(item.Target, context);
+        if (!address) {
+            error = shellErrorRecord(kFileNotFound);
+            return std::nullopt;
+        }
+        out.target = std::move(*address);
+    } else if (!item.Target.empty()) {
+        paths::ResolvedPath target = paths::resolveItemPath(item.Target, context);
+        // The window's thread never waits for the network: a host the checks found silent
+        // is not asked again here.
+        if (!target.ok() || !desktop.hostAnswers(target.path, 0)) {
+            error = shellErrorRecord(kFileNotFound);
+            return std::nullopt;
+        }
+        out.target = std::move(target.path);
+    }
+    if (!item.Workdir.empty()) {
+        paths::ResolvedPath directory = paths::resolveItemPath(item.Workdir, context);
+        if (!directory.ok() || !desktop.hostAnswers(directory.path, 0)) {
+            error = shellErrorRecord(kPathNotFound);
+            return std::nullopt;
+        }
+        out.directory = std::move(directory.path);
+    }
+    std::optional<std::string> parameters = paths::expandVariables(item.Param, context);
+    if (!parameters) {
+        error = shellErrorRecord(kFileNotFound);
+        return std::nullopt;
+    }
+    out.parameters = std::move(*parameters);
+    return out;
+}
+
 } // namespace
 
 void frmVelora::setShell(ShellExecutor* shell, OwnerHandle owner) noexcept {
@@ -110,10 +164,15 @@ void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
 
     const MenuItem item = s_.menuItems.at(
         recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size()));
-    if (items_.shell != nullptr) {
+    if (items_.shell == nullptr) {
+        return;
+    }
+    items_.lastLaunchStarted = false;
+    const std::optional<LaunchPaths> launch = launchPaths(desktop_, item, items_.lastLaunchError);
+    if (launch) {
         items_.lastLaunchStarted =
-            shellOpenFile(*items_.shell, item.Target, kShowDefault, item.Param, item.Workdir,
-                          "open", items_.owner, &items_.lastLaunchError);
+            shellOpenFile(*items_.shell, launch->target, kShowDefault, launch->parameters,
+                          launch->directory, "open", items_.owner, &items_.lastLaunchError);
     }
 }
 
@@ -308,8 +367,13 @@ void frmVelora::txtEditItem_Change(std::int16_t Index, const std::string& text) 
 void frmVelora::colourEditField(std::size_t k) noexcept {
     ControlState& field = s_.txtEditItem[k];
     const bool checked = k == 1 || k == 3 || k == 4;
-    field.foreColour =
-        checked && !desktop_.pathExists(field.caption) ? s_.listBoxErrColor : s_.listBoxForeColor;
+    bool missing = false;
+    if (checked) {
+        // Called per keystroke on the window's thread: a network host is not waited for.
+        const std::optional<std::string> path = paths::checkablePath(desktop_, field.caption, 0);
+        missing = !path || !desktop_.pathExists(*path);
+    }
+    field.foreColour = missing ? s_.listBoxErrColor : s_.listBoxForeColor;
 }
 
 void frmVelora::cmdOK_Click() noexcept {
@@ -366,13 +430,19 @@ void frmVelora::addDroppedFiles(const std::vector<std::string>& files, std::size
         clsINIFile ini;
         ini.setFilename(catalogue::cataloguePath());
         const std::string group = catalogue::kGroupNames[Index];
-        for (const std::string& p : files) {
+        // Portable users keep drops relative to the program, so they survive a new drive letter.
+        bool relative = false;
+        skipOnError(
+            [&] { relative = ini.getInteger(catalogue::kSectionWindow, kKeyRelativeDrops) == 1; });
+        const std::string folder = relative ? desktop_.programFolder() : std::string();
+        for (const std::string& dropped : files) {
+            const std::string p = relative ? paths::portableDropValue(dropped, folder) : dropped;
             std::string root;
             std::string directory;
             std::string fileName;
             std::string b;
             std::string extension;
-            splitPath(p, root, directory, fileName, b, extension);
+            splitPath(dropped, root, directory, fileName, b, extension);
             // A drive root or a name like ".profile" has no base name: writing
             // it would make the section with the empty name.
             if (emptyAsSection(b)) {

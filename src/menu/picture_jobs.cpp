@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "support/itempaths.h"
+
 namespace kesk {
 
 namespace {
@@ -55,7 +57,14 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
     PictureResult r;
     r.position = job.position;
     r.item = job.item;
-    r.targetMissing = !desktop_.canOpenForReading(job.Target);
+    // Stored values name paths only once resolved; a refused value, or one on a
+    // network host that does not answer, is never put to the file system.
+    const std::optional<std::string> target =
+        paths::checkablePath(desktop_, job.Target, paths::kHostWaitMs);
+    const std::optional<std::string> icon =
+        job.Icon.empty() ? std::nullopt
+                         : paths::checkablePath(desktop_, job.Icon, paths::kHostWaitMs);
+    r.targetMissing = !target || !desktop_.canOpenForReading(*target);
 
     const auto stampOf = [this](const std::string& path) {
         return cache_ != nullptr ? desktop_.fileStamp(path) : std::nullopt;
@@ -63,15 +72,15 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
 
     // A missing picture file fails to load just as it fails to exist: no separate
     // existence check, which would cost one more file system call per item.
-    if (!job.Icon.empty()) {
+    if (icon) {
         const CachedPicture& file =
-            lookUp(PictureSourceKind::IconFile, job.Icon, stampOf(job.Icon), [&](CachedPicture& c) {
+            lookUp(PictureSourceKind::IconFile, *icon, stampOf(*icon), [&](CachedPicture& c) {
                 Picture picture;
                 const PictureRequest request{kItemPictureSize, kItemPictureSize, kItemPictureSize,
                                              kItemPictureSize};
                 // A picture that exists but cannot be decoded gives no image at all, so the
                 // item falls through to the next source.
-                if (desktop_.loadPicture(job.Icon, request, picture) == PictureError::None &&
+                if (desktop_.loadPicture(*icon, request, picture) == PictureError::None &&
                     !picture.scaled.empty()) {
                     c.found = true;
                     c.large = std::move(picture.scaled);
@@ -91,10 +100,14 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
         }
     }
 
-    const std::optional<fileio::FileStamp> targetStamp = stampOf(job.Target);
+    if (!target) {
+        r.source = IconNotFound;
+        return r;
+    }
+    const std::optional<fileio::FileStamp> targetStamp = stampOf(*target);
     const CachedPicture& exe =
-        lookUp(PictureSourceKind::ExeIcon, job.Target, targetStamp,
-               [&](CachedPicture& c) { c.found = iconFromExe(job.Target, c.large); });
+        lookUp(PictureSourceKind::ExeIcon, *target, targetStamp,
+               [&](CachedPicture& c) { c.found = iconFromExe(*target, c.large); });
     if (exe.found) {
         r.source = IconFromExe;
         r.large = exe.large;
@@ -103,8 +116,8 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
 
     {
         const CachedPicture& shell =
-            lookUp(PictureSourceKind::ShellIcon, job.Target, targetStamp,
-                   [&](CachedPicture& c) { c.found = iconFromSystem(job.Target, c.large); });
+            lookUp(PictureSourceKind::ShellIcon, *target, targetStamp,
+                   [&](CachedPicture& c) { c.found = iconFromSystem(*target, c.large); });
         if (shell.found) {
             r.source = IconFromSystem;
             r.large = shell.large;

@@ -195,6 +195,26 @@ class Desktop {
         return std::nullopt;
     }
 
+    // --- Item paths ---------------------------------------------------------------
+    // What stored path values are resolved against (support/itempaths.h). The
+    // folder of the running program, without a trailing separator; empty when
+    // it cannot be told, and relative values are then used as they stand.
+    virtual std::string programFolder() { return {}; }
+    // The value of an environment variable; none when it is not set.
+    virtual std::optional<std::string> environmentVariable(const std::string& name) {
+        static_cast<void>(name);
+        return std::nullopt;
+    }
+    // False when `path` lies on a network host that did not answer within
+    // `waitMs` milliseconds (or is known not to have answered lately), so that a
+    // check of it would hang. A host still being asked when the wait ends counts
+    // as not answering; its answer is kept for the next call. Local paths: true.
+    virtual bool hostAnswers(const std::string& path, std::int32_t waitMs) {
+        static_cast<void>(path);
+        static_cast<void>(waitMs);
+        return true;
+    }
+
     // --- Pictures and icons -------------------------------------------------------
     // Decodes a picture file (BMP, ICO, CUR, GIF, JPEG, PNG, metafile: whatever
     // the platform decodes) into the views `request` asks for. Returns

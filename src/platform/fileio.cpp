@@ -335,24 +335,6 @@ std::optional<FileStamp> stat(const std::string& path) {
     return s;
 }
 
-ChangeBlock::ChangeBlock(const std::string& path) {
-    if (path.empty()) {
-        return;
-    }
-    const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        handle_ = h;
-    }
-}
-
-void ChangeBlock::release() noexcept {
-    if (handle_ != nullptr) {
-        CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
-    }
-}
-
 std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes) {
     Handle h(CreateFileW(wide(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -534,13 +516,6 @@ std::optional<FileStamp> stat(const std::string& path) {
     return s;
 }
 
-// Advisory locks bind nobody who does not ask for them, so nothing is promised here.
-ChangeBlock::ChangeBlock(const std::string&) {}
-
-void ChangeBlock::release() noexcept {
-    handle_ = nullptr;
-}
-
 std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.ok()) {
@@ -679,9 +654,5 @@ bool writeAtomic(const std::string& path, std::string_view bytes) {
 }
 
 #endif
-
-ChangeBlock::~ChangeBlock() {
-    release();
-}
 
 } // namespace kesk::fileio

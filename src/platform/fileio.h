@@ -39,25 +39,6 @@ std::optional<std::string> readAll(const std::string& path, std::uint64_t maxByt
 // The wall clock in the unit and epoch of FileStamp times.
 std::int64_t nowTicks();
 
-// Keeps every other program from changing, replacing or deleting a file for
-// as long as it lives: the file stays open for reading and shares nothing but
-// reading. held() says whether that promise stands. It does not for a missing
-// file, for a file that another program has open for writing, after
-// release(), nor where the platform has no binding sharing rules (POSIX);
-// callers then must check the file as usual.
-class ChangeBlock {
-  public:
-    explicit ChangeBlock(const std::string& path);
-    ~ChangeBlock();
-    ChangeBlock(const ChangeBlock&) = delete;
-    ChangeBlock& operator=(const ChangeBlock&) = delete;
-    bool held() const noexcept { return handle_ != nullptr; }
-    void release() noexcept;
-
-  private:
-    void* handle_ = nullptr;
-};
-
 // The steps of writeAtomic, in order.
 enum class WriteStep { CreateTemp, WriteData, Flush, Close, Replace };
 

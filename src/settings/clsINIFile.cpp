@@ -37,7 +37,7 @@ clsINIFile::clsINIFile() : path_(app::directory() + "\\" + app::kTitle + ".ini")
 void clsINIFile::setFilename(const std::string& sFilePath) {
     path_ = sFilePath;
     lastProfile_.reset();
-    lastHeld_ = 0;
+    lastSnapshot_ = 0;
 }
 
 void clsINIFile::setValue(const std::string& Sect, const std::string& Key,
@@ -52,16 +52,16 @@ std::string clsINIFile::getString(const std::string& Sect, const std::string& Ke
 }
 
 void clsINIFile::readString(std::string_view Sect, std::string_view Key, std::string& into) {
-    // While the file is held unchanged, the parse of the last read is the file.
-    if (lastHeld_ == 0 || lastHeld_ != ini::heldVersion()) {
+    // While a snapshot of the file stands, the parse of the last read is the snapshot.
+    if (lastSnapshot_ == 0 || lastSnapshot_ != ini::snapshotVersion()) {
         ini::FileView view = ini::load(path_);
         if (view.state != ini::FileState::Present) {
             lastProfile_.reset();
-            lastHeld_ = 0;
+            lastSnapshot_ = 0;
             into.clear();
             return;
         }
-        lastHeld_ = view.heldVersion;
+        lastSnapshot_ = view.snapshotVersion;
         if (view.profile != lastProfile_) {
             lastProfile_ = std::move(view.profile);
             sectionKnown_ = false;

@@ -53,8 +53,8 @@ class clsINIFile {
     std::shared_ptr<const ini::Profile> lastProfile_;
     std::string lastSect_;
     std::optional<std::size_t> lastSection_;
-    bool sectionKnown_ = false;  // lastSection_ belongs to lastSect_ in lastProfile_
-    std::uint64_t lastHeld_ = 0; // the hold lastProfile_ was read under (0: none)
+    bool sectionKnown_ = false;      // lastSection_ belongs to lastSect_ in lastProfile_
+    std::uint64_t lastSnapshot_ = 0; // the snapshot lastProfile_ was read under (0: none)
     std::uint32_t failedWrites_ = 0;
 };
 

@@ -38,8 +38,9 @@ namespace kesk::ini {
 // Our own writes go through update(), which drops the entry; the next call
 // reads the new file (unsettled, so checked by content until it settles).
 //
-// A ReadHold goes one step further for a build: while no other program can
-// change the file, one check is enough for all the build's reads.
+// A ReadSnapshot goes one step further for a build: one check is enough for
+// all the build's reads, which then see one version of the file. Nothing is
+// kept open for that, so no other program's save is ever refused.
 
 namespace {
 
@@ -60,18 +61,17 @@ std::mutex cacheMutex;
 std::list<Entry> cache; // most recently used first
 std::atomic<std::uint64_t> parses{0};
 
-// The file a ReadHold keeps unchanged; `verified` once a load made under the
-// block has checked the kept entry against the file.
-struct ActiveHold {
+// The path a ReadSnapshot stands for; `verified` once a load under it has
+// checked the kept entry against the file.
+struct ActiveSnapshot {
     std::string path;
-    std::unique_ptr<fileio::ChangeBlock> block;
     bool verified = false;
 };
-std::optional<ActiveHold> activeHold;
-// The number of the checked hold that stands now (0: none), readable without
-// the lock; every hold that becomes checked gets a new one.
-std::atomic<std::uint64_t> standingHold{0};
-std::uint64_t lastHoldNumber = 0;
+std::optional<ActiveSnapshot> activeSnapshot;
+// The number of the verified snapshot that stands now (0: none), readable
+// without the lock; every snapshot that becomes verified gets a new one.
+std::atomic<std::uint64_t> standingSnapshot{0};
+std::uint64_t lastSnapshotNumber = 0;
 
 bool settledAt(const fileio::FileStamp& st, std::int64_t clock) {
     const std::int64_t tick = (st.modified % kTicksPerSecond) != 0 ? kFineTick : kCoarseTick;
@@ -139,47 +139,46 @@ FileView loadChecked(const std::string& path) {
 }
 
 FileView loadLocked(const std::string& path) {
-    const bool holding = activeHold && activeHold->path == path && activeHold->block->held();
-    if (holding && activeHold->verified) {
+    const bool snapshot = activeSnapshot && activeSnapshot->path == path;
+    if (snapshot && activeSnapshot->verified) {
         const auto it = findEntry(path);
         if (it != cache.end()) {
             cache.splice(cache.begin(), cache, it);
-            return {FileState::Present, it->profile, standingHold.load()};
+            return {FileState::Present, it->profile, standingSnapshot.load()};
         }
     }
     FileView view = loadChecked(path);
-    if (holding) {
-        activeHold->verified = view.state == FileState::Present;
-        standingHold.store(activeHold->verified ? ++lastHoldNumber : 0);
-        view.heldVersion = standingHold.load();
+    if (snapshot) {
+        activeSnapshot->verified = view.state == FileState::Present;
+        standingSnapshot.store(activeSnapshot->verified ? ++lastSnapshotNumber : 0);
+        view.snapshotVersion = standingSnapshot.load();
     }
     return view;
 }
 
-void giveUpHold(const std::string& path) {
-    if (activeHold && activeHold->path == path) {
-        activeHold->block->release();
-        activeHold->verified = false;
-        standingHold.store(0);
+void dropSnapshot(const std::string& path) {
+    if (activeSnapshot && activeSnapshot->path == path) {
+        activeSnapshot->verified = false;
+        standingSnapshot.store(0);
     }
 }
 
 } // namespace
 
-ReadHold::ReadHold(const std::string& path) {
+ReadSnapshot::ReadSnapshot(const std::string& path) {
     std::lock_guard<std::mutex> lock(cacheMutex);
-    if (activeHold || path.empty()) {
+    if (activeSnapshot || path.empty()) {
         return;
     }
-    activeHold = ActiveHold{path, std::make_unique<fileio::ChangeBlock>(path), false};
+    activeSnapshot = ActiveSnapshot{path, false};
     owner_ = true;
 }
 
-ReadHold::~ReadHold() {
+ReadSnapshot::~ReadSnapshot() {
     if (owner_) {
         std::lock_guard<std::mutex> lock(cacheMutex);
-        activeHold.reset();
-        standingHold.store(0);
+        activeSnapshot.reset();
+        standingSnapshot.store(0);
     }
 }
 
@@ -206,7 +205,7 @@ UpdateResult update(const std::string& path, bool createMissing,
     }
     const std::string bytes = copy.serialize();
     forget(path);
-    giveUpHold(path);
+    dropSnapshot(path);
     if (!fileio::writeAtomic(path, bytes)) {
         return UpdateResult::Failed;
     }
@@ -214,8 +213,8 @@ UpdateResult update(const std::string& path, bool createMissing,
     return UpdateResult::Written;
 }
 
-std::uint64_t heldVersion() noexcept {
-    return standingHold.load(std::memory_order_acquire);
+std::uint64_t snapshotVersion() noexcept {
+    return standingSnapshot.load(std::memory_order_acquire);
 }
 
 std::uint64_t parseCountForTests() {

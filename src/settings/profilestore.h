@@ -16,10 +16,10 @@ enum class FileState { Missing, Unreadable, Present };
 struct FileView {
     FileState state = FileState::Missing;
     std::shared_ptr<const Profile> profile; // set when Present
-    // Nonzero when the view came from a checked ReadHold on the path: as long
-    // as heldVersion() still gives this number, the file is unchanged and the
-    // view can be used again without a load.
-    std::uint64_t heldVersion = 0;
+    // Nonzero when the view is a ReadSnapshot's: as long as snapshotVersion()
+    // still gives this number, the view is the snapshot and can be used again
+    // without a load.
+    std::uint64_t snapshotVersion = 0;
 };
 
 // Files above this size are not read (a read gives nothing, a write is refused).
@@ -40,27 +40,27 @@ enum class UpdateResult {
 UpdateResult update(const std::string& path, bool createMissing,
                     const std::function<bool(Profile&)>& edit);
 
-// While a ReadHold lives, no other program can change the held file, so once
-// one load has checked it, later loads of that path answer from the kept parse
-// without asking the file system again. A build holds the catalogue for its
-// thousands of reads. Where the file cannot be held (missing, open for writing
-// elsewhere, a platform without binding sharing rules) every load checks the
-// file as always. Our own update() of the path gives the hold up first, so the
-// write can replace the file. One path is held at a time; a hold taken while
-// another lives holds nothing.
-class ReadHold {
+// A build reads thousands of keys and wants them from one version of the
+// file. While a ReadSnapshot lives, the first load of its path checks the file
+// as always, and every later load answers from that parse without asking the
+// file system again. Nothing is held open: another program can open, write,
+// rename or delete the file at any moment; its change is seen by the next
+// snapshot (the next build). Our own update() of the path drops the snapshot,
+// so our write is seen at once. One path at a time; a snapshot taken while
+// another lives snapshots nothing.
+class ReadSnapshot {
   public:
-    explicit ReadHold(const std::string& path);
-    ~ReadHold();
-    ReadHold(const ReadHold&) = delete;
-    ReadHold& operator=(const ReadHold&) = delete;
+    explicit ReadSnapshot(const std::string& path);
+    ~ReadSnapshot();
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
 
   private:
     bool owner_ = false;
 };
 
-// The number of the checked hold that stands now; 0 when none does.
-std::uint64_t heldVersion() noexcept;
+// The number of the snapshot that stands now; 0 when none does.
+std::uint64_t snapshotVersion() noexcept;
 
 // Tests and benchmarks: how many times a file was parsed since start.
 std::uint64_t parseCountForTests();

@@ -96,8 +96,9 @@ ReadResult readWholeFile(const std::wstring& path, std::vector<std::uint8_t>& ou
                              err == ERROR_BAD_NETPATH || err == ERROR_INVALID_DRIVE;
         return missing ? ReadResult::NotFound : ReadResult::Unreadable;
     }
-    HANDLE raw = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE raw = CreateFileW(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
         return ReadResult::Unreadable;
     }

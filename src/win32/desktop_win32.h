@@ -35,6 +35,10 @@ class Win32Desktop final : public Desktop {
     bool pathExists(const std::string& path) override;
     std::optional<fileio::FileStamp> fileStamp(const std::string& path) override;
 
+    std::string programFolder() override;
+    std::optional<std::string> environmentVariable(const std::string& name) override;
+    bool hostAnswers(const std::string& path, std::int32_t waitMs) override;
+
     PictureError loadPicture(const std::string& path, const PictureRequest& request,
                              Picture& out) override;
     std::int32_t iconCount(const std::string& path) override;

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -43,6 +45,14 @@ class FakeDesktop : public Desktop {
     // no test passes by an accident of a real theme.
     std::map<std::int32_t, Colour> systemColours{
         {0, 0x00C8C8C8}, {5, 0x00F4E8DC}, {8, 0x00102030}, {15, 0x00C8D0D4}, {30, 0x00ABCDEF}};
+
+    // What stored paths resolve against: the program's folder (empty: relative
+    // values used as they stand), the environment (names in upper case; looked
+    // up without regard to case) and network hosts that do not answer (lower case).
+    std::string folder;
+    std::map<std::string, std::string> environment;
+    std::set<std::string> silentHosts;
+    std::vector<std::pair<std::string, std::int32_t>> hostChecks; // path and wait asked
 
     // Called at the start of every loadPicture, to provoke re-entrant requests.
     std::function<void()> onLoadPicture;
@@ -115,6 +125,25 @@ class FakeDesktop : public Desktop {
             return std::nullopt;
         }
         return it->second;
+    }
+
+    std::string programFolder() override { return folder; }
+    std::optional<std::string> environmentVariable(const std::string& name) override {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+        const auto it = environment.find(key);
+        return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    bool hostAnswers(const std::string& path, std::int32_t waitMs) override {
+        hostChecks.emplace_back(path, waitMs);
+        if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') {
+            return true;
+        }
+        std::string host = path.substr(2, path.find('\\', 2) - 2);
+        std::transform(host.begin(), host.end(), host.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+        return silentHosts.count(host) == 0;
     }
 
     PictureError loadPicture(const std::string& path, const PictureRequest& request,

@@ -284,9 +284,9 @@ TEST_F(AsyncPictures, TheSharedCacheReadsNoUnchangedSourceAgainAndAChangedOneAga
     EXPECT_EQ(std::count(desk.iconCountAsked.begin(), desk.iconCountAsked.end(), "C:/bin/c.exe"),
               1);
 
-    // Targets that are missing or blank have no stamp and are asked every time: the
-    // missing program twice (its icons, the shell), the blank one once (its icons).
-    constexpr std::size_t kUnstampedIconCounts = 2;
+    // A missing Target has no stamp and is asked every time, twice (its icons, the
+    // shell); a blank one names no path and is never asked.
+    constexpr std::size_t kUnstampedIconCounts = 1;
     constexpr std::size_t kUnstampedShellCalls = 1;
     struct Row {
         const char* rule;
