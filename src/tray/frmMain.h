@@ -13,6 +13,7 @@
 #include "support/errors.h"
 #include "tray/mdTrayIcon.h"
 #include "tray/ports.h"
+#include "tray/taskbar_layout.h"
 
 namespace kesk {
 
@@ -41,6 +42,9 @@ struct frmMainState {
     WindowId hWinStartBtn = 0;
     // The system start button's screen rectangle at the last attach.
     Rect startBtnRect;
+    // The taskbar's screen rectangle and edge at the last attach.
+    Rect taskbarRect;
+    ScreenEdge taskbarEdge = ScreenEdge::Bottom;
     TrayIconData trayIconData;
     StartButtonState picStartBtn;
     // The button waits in its own place for a taskbar to show up.
@@ -107,13 +111,9 @@ class frmMain {
     std::vector<TrayMenuEntry> trayMenu() const;
 
   private:
-    struct FoundTaskbar {
-        WindowId taskbar = 0;
-        WindowId startButton = 0;
-    };
-    // The first taskbar a user can see: shown, with a size, and with a start button of a
-    // size. Hidden or empty ones (a desktop without a shell keeps one) are passed over.
-    std::optional<FoundTaskbar> findUsableTaskbar();
+    // The first taskbar a user can see and its start button (chooseStartButton). Hidden or
+    // empty ones (a desktop without a shell keeps one) are passed over.
+    std::optional<StartButtonChoice> findUsableTaskbar();
     void watchForTaskbar(bool on);
     void placeOwnButton();
     Bitmap captureStartButton(std::int32_t width, std::int32_t height);
