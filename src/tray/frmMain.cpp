@@ -224,9 +224,22 @@ void frmMain::picStartBtn_Click() noexcept {
         if (menu_.isVisible()) {
             menu_.hide();
         } else {
+            // The menu is placed by the start button: the button first goes where that is.
+            followStartButton();
             menu_.show();
         }
     });
+}
+
+void frmMain::followStartButton() {
+    if (!s_.menuToggleVLMChecked || s_.picStartBtn.place != ButtonPlace::Taskbar) {
+        return;
+    }
+    const std::optional<StartButtonChoice> now = findUsableTaskbar();
+    if (!now || now->taskbar != s_.hTaskbar || now->button != s_.hWinStartBtn ||
+        now->buttonRect != s_.startBtnRect || now->taskbarRect != s_.taskbarRect) {
+        attachStartBtn();
+    }
 }
 
 void frmMain::picStartBtn_DblClick() noexcept {
@@ -351,6 +364,17 @@ void frmMain::taskbarAppeared() noexcept {
             attachStartBtn();
         }
     });
+}
+
+void frmMain::taskbarChanged() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown || !s_.menuToggleVLMChecked) {
+        return;
+    }
+    if (s_.picStartBtn.place == ButtonPlace::OwnPlace) {
+        taskbarAppeared();
+        return;
+    }
+    guardEvent([&] { followStartButton(); });
 }
 
 // --- About box -------------------------------------------------------------------------------

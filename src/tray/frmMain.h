@@ -97,6 +97,9 @@ class frmMain {
     void taskbarCreated() noexcept;
     // A taskbar window may have shown up while the button waits in its own place.
     void taskbarAppeared() noexcept;
+    // The display, the work area or the taskbar's settings changed: the button follows the
+    // start button to wherever it is now.
+    void taskbarChanged() noexcept;
     // The system start menu that menuBarWSM_Click opened has closed. The shell raised its
     // taskbar for it, which may have buried the button.
     void systemStartMenuClosed() noexcept;
@@ -115,6 +118,10 @@ class frmMain {
     // empty ones (a desktop without a shell keeps one) are passed over.
     std::optional<StartButtonChoice> findUsableTaskbar();
     void watchForTaskbar(bool on);
+    // Attaches again when the start button is no longer where the button covers it (another
+    // taskbar, another start button, another place). Cheap while nothing moved: one look at
+    // the shell's windows, no copy.
+    void followStartButton();
     void placeOwnButton();
     Bitmap captureStartButton(std::int32_t width, std::int32_t height);
 

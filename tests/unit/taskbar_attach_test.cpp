@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +107,86 @@ TEST(TaskbarAttach, AShellWithoutAnyTaskbarLeavesTheButtonInItsOwnPlace) {
     EXPECT_TRUE(s.watching);
     f.picStartBtn_Click();
     EXPECT_TRUE(m.visible) << "the menu stays reachable";
+}
+
+TEST(TaskbarAttach, TheButtonFollowsAStartButtonThatMovedWhenItIsClickedOrTheShellSaysSo) {
+    const ShellReport left = layout({0, 720, 1024, 768}, {win(0x102, "Start", {12, 724, 52, 764})});
+    const ShellReport centred =
+        layout({0, 720, 1024, 768}, {win(0x102, "Start", {380, 724, 420, 764})});
+    const ShellReport top = layout({0, 0, 1024, 48}, {win(0x102, "Start", {12, 4, 52, 44})});
+    struct Case {
+        const char* rule;
+        std::optional<ShellReport> after; // none: the shell is gone
+        std::function<void(frmMain&)> event;
+        std::size_t reads; // copies taken after the first
+        ButtonPlace place;
+        Rect bounds;
+    };
+    const auto click = [](frmMain& f) { f.picStartBtn_Click(); };
+    const auto changed = [](frmMain& f) { f.taskbarChanged(); };
+    const Case cases[] = {
+        {"nothing moved: a click takes no copy", left, click, 0, ButtonPlace::Taskbar,
+         Rect{12, 4, 52, 44}},
+        {"centred since: a click moves the button first", centred, click, 1, ButtonPlace::Taskbar,
+         Rect{380, 4, 420, 44}},
+        {"the taskbar went to the top: the settings change moves it", top, changed, 1,
+         ButtonPlace::Taskbar, Rect{12, 4, 52, 44}},
+        {"nothing moved: a settings change takes no copy", left, changed, 0, ButtonPlace::Taskbar,
+         Rect{12, 4, 52, 44}},
+        {"the shell gone for good: the button's own place", ShellReport{}, click, 0,
+         ButtonPlace::OwnPlace, Rect{0, 744, 60, 768}},
+    };
+    for (const Case& c : cases) {
+        CallLog log;
+        ScreenDesktop d;
+        d.processes = {"KeskVLM.exe"};
+        FakeShell s{log};
+        s.shell = left;
+        FakeMenu m{log};
+        frmMain f{d, s, m, nullptr};
+        f.Form_Load();
+        ASSERT_EQ(d.reads.size(), 1u) << c.rule;
+        s.shell = c.after;
+        c.event(f);
+        EXPECT_EQ(d.reads.size(), 1u + c.reads) << c.rule;
+        EXPECT_EQ(f.state().picStartBtn.place, c.place) << c.rule;
+        EXPECT_EQ(s.buttonBounds, c.bounds) << c.rule;
+    }
+}
+
+TEST(TaskbarAttach, AStartButtonThatMovesAllTheTimeCostsOneCopyPerClickAndNoMore) {
+    CallLog log;
+    ScreenDesktop d;
+    d.processes = {"KeskVLM.exe"};
+    FakeShell s{log};
+    FakeMenu m{log};
+    frmMain f{d, s, m, nullptr};
+    s.shell = layout({0, 720, 1024, 768}, {win(0x102, "Start", {0, 724, 40, 764})});
+    f.Form_Load();
+    for (int i = 1; i <= 20; ++i) {
+        s.shell->taskbars[0].children[0].rect = Rect{i * 10, 724, i * 10 + 40, 764};
+        f.picStartBtn_Click(); // shows (and follows)
+        f.picStartBtn_Click(); // hides
+    }
+    EXPECT_EQ(d.reads.size(), 21u);
+    EXPECT_EQ(s.buttonBounds, (Rect{200, 4, 240, 44}));
+}
+
+TEST(TaskbarAttach, NoChangeIsFollowedWhileTheButtonIsSwitchedOff) {
+    CallLog log;
+    ScreenDesktop d;
+    d.processes = {"KeskVLM.exe"};
+    FakeShell s{log};
+    FakeMenu m{log};
+    frmMain f{d, s, m, nullptr};
+    s.shell = layout({0, 720, 1024, 768}, {win(0x102, "Start", {0, 724, 40, 764})});
+    f.Form_Load();
+    f.menuToggleVLM_Click();
+    s.shell->taskbars[0].children[0].rect = Rect{300, 724, 340, 764};
+    f.taskbarChanged();
+    f.picStartBtn_Click();
+    EXPECT_EQ(d.reads.size(), 1u);
+    EXPECT_EQ(f.state().picStartBtn.place, ButtonPlace::MainWindow);
 }
 
 // --- The menu window by the taskbar's edge ---------------------------------------------------
