@@ -312,7 +312,7 @@ class frmVelora {
     void applySkin();
     double twipsPerPixelX();
     double twipsPerPixelY();
-    // The taskbar edge the window was placed by, and where it lies in pixels.
+    // The edge of the taskbar the window was last placed by.
     ScreenEdge menuEdge_ = ScreenEdge::Bottom;
 
     // A picture of the program's own (the fallback icon, the skin background)
