@@ -2,6 +2,7 @@
 // system colours.
 #include "win32/desktop_win32.h"
 
+#include "tray/taskbar_layout.h"
 #include "win32/dpi.h"
 #include "win32/handles.h"
 
@@ -21,10 +22,8 @@ ScreenMetrics Win32Desktop::screen() {
     ScreenMetrics m;
     m.widthPixels = GetSystemMetrics(SM_CXSCREEN);
     m.heightPixels = GetSystemMetrics(SM_CYSCREEN);
-    UINT dpi = dpiOf(nullptr);
-    if (dpi == 0) {
-        dpi = 96;
-    }
+    // A DPI of nothing or of more than any screen has would make every layout absurd.
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(dpiOf(nullptr)));
     m.twipsPerPixelX = 1440.0 / dpi;
     m.twipsPerPixelY = 1440.0 / dpi;
     return m;
@@ -135,7 +134,7 @@ ShellReport reportShell() noexcept {
         // may be hung or gone.
         EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&report));
         EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&report));
-        report.dpi = static_cast<std::int32_t>(dpiOf(nullptr));
+        report.dpi = usableDpi(static_cast<std::int32_t>(dpiOf(nullptr)));
     } catch (...) {
         return ShellReport{};
     }

@@ -133,14 +133,6 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
         presenter_.taskbarChanged();
         return defaultProc(msg, wParam, lParam);
-    case WM_SETTINGCHANGE:
-        // The taskbar's own settings, or the work area a taskbar that moved leaves.
-        if (wParam == SPI_SETWORKAREA ||
-            (lParam != 0 && CompareStringOrdinal(reinterpret_cast<const wchar_t*>(lParam), -1,
-                                                 L"TraySettings", -1, TRUE) == CSTR_EQUAL)) {
-            presenter_.taskbarChanged();
-        }
-        return defaultProc(msg, wParam, lParam);
     case WM_TIMER:
         if (wParam == kSettleTimer) {
             onSettleTick();
