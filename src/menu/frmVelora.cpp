@@ -736,8 +736,20 @@ void frmVelora::takeArrivedPictures() {
 }
 
 std::int16_t frmVelora::getTaskbarHeight() {
-    const Rect r = desktop_.taskbarRect();
-    return conv::checkedInteger(std::int64_t{r.bottom} - std::int64_t{r.top});
+    // The taskbar a user sees, where there is one: the first one the platform finds may be a
+    // hidden one of its own.
+    const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
+    const Rect r = bar ? bar->taskbarRect : desktop_.taskbarRect();
+    // Across its edge: what is a height on a bottom bar is the width of a left one.
+    const bool upright = bar && (bar->edge == ScreenEdge::Left || bar->edge == ScreenEdge::Right);
+    const std::int64_t thickness =
+        upright ? std::int64_t{r.right} - r.left : std::int64_t{r.bottom} - r.top;
+    return conv::checkedInteger(thickness);
+}
+
+double frmVelora::twipsPerPixelX() {
+    const double t = desktop_.screen().twipsPerPixelX;
+    return (std::isfinite(t) && t > 0.0) ? t : 15.0;
 }
 
 double frmVelora::twipsPerPixelY() {
@@ -748,14 +760,50 @@ double frmVelora::twipsPerPixelY() {
 
 void frmVelora::placeWindow(std::int16_t tb) {
     const ScreenMetrics m = desktop_.screen();
+    const double tppx = twipsPerPixelX();
     const double tppy = twipsPerPixelY();
+    const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
+    menuEdge_ = bar ? bar->edge : ScreenEdge::Bottom;
+    if (bar && bar->edge != ScreenEdge::Bottom) {
+        placeBeside(*bar, s_.height);
+        s_.topmost = true;
+        return;
+    }
     const double screenHeight = static_cast<double>(m.heightPixels) * tppy;
     const double top = screenHeight - s_.height - tb * tppy;
     const std::int16_t topPixels = conv::toInteger((screenHeight - s_.height) / tppy - tb);
-    s_.left = 0;
+    std::int32_t left = 0;
+    if (bar) {
+        // Standing on the bar as always; across it, by the start button.
+        MenuRequest q;
+        q.width = static_cast<std::int32_t>(std::ceil(s_.width / tppx));
+        q.height = 0;
+        q.startButton = bar->buttonRect;
+        q.taskbar = bar->taskbarRect;
+        q.edge = ScreenEdge::Bottom;
+        q.monitor = bar->monitor;
+        left = conv::toLong(placeMenu(q).rect.left * tppx);
+    }
+    s_.left = left;
     s_.top = conv::toLong(top);
     s_.menuTopPixels = topPixels;
     s_.topmost = true;
+}
+
+void frmVelora::placeBeside(const StartButtonChoice& bar, double heightTwips) {
+    const double tppx = twipsPerPixelX();
+    const double tppy = twipsPerPixelY();
+    MenuRequest q;
+    q.width = static_cast<std::int32_t>(std::ceil(s_.width / tppx));
+    q.height = static_cast<std::int32_t>(std::ceil(heightTwips / tppy));
+    q.startButton = bar.buttonRect;
+    q.taskbar = bar.taskbarRect;
+    q.edge = bar.edge;
+    q.monitor = bar.monitor;
+    const MenuPlacement p = placeMenu(q);
+    s_.left = conv::toLong(p.rect.left * tppx);
+    s_.top = conv::toLong(p.rect.top * tppy);
+    s_.menuTopPixels = conv::toInteger(p.rect.top);
 }
 
 void frmVelora::applySkin() {

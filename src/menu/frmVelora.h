@@ -25,6 +25,7 @@
 #include "platform/desktop.h"
 #include "support/errors.h"
 #include "support/mdShellEx.h"
+#include "tray/taskbar_layout.h"
 
 namespace kesk {
 
@@ -320,8 +321,14 @@ class frmVelora {
     void takeArrivedPictures();
     void showEditorSource();
     void placeWindow(std::int16_t tb);
+    // The window's top and left (twips) and its top (pixels) beside a taskbar on any edge but
+    // the bottom, `heightTwips` high.
+    void placeBeside(const StartButtonChoice& bar, double heightTwips);
     void applySkin();
+    double twipsPerPixelX();
     double twipsPerPixelY();
+    // The edge of the taskbar the window was last placed by.
+    ScreenEdge menuEdge_ = ScreenEdge::Bottom;
 
     // A picture of the program's own (the fallback icon, the skin background)
     // as last decoded, with the file's stamp then: a build whose file is

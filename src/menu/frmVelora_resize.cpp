@@ -35,9 +35,20 @@ void frmVelora::lblHeadline_MouseMove(std::int16_t Button, std::int16_t, double,
         offset = std::clamp<std::int64_t>(offset - delta, kMinHeightOffset, kMaxHeightOffset);
         const auto newOffset = static_cast<std::int32_t>(offset);
 
+        const double windowHeight = static_cast<double>(newOffset) + kWindowDesignHeight;
+        if (menuEdge_ != ScreenEdge::Bottom) {
+            // Beside a bar on another edge the window keeps its corner by the start button.
+            const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
+            if (bar && bar->edge != ScreenEdge::Bottom) {
+                applyHeightOffset(newOffset);
+                s_.heightOffset = newOffset;
+                placeBeside(*bar, windowHeight);
+                return;
+            }
+            menuEdge_ = ScreenEdge::Bottom;
+        }
         const std::int16_t tb = getTaskbarHeight();
         const double screenHeight = desktop_.screen().heightPixels * tppy;
-        const double windowHeight = static_cast<double>(newOffset) + kWindowDesignHeight;
         const std::int32_t top = conv::toLong(screenHeight - windowHeight - tb * tppy);
         const std::int16_t topPixels = conv::toInteger((screenHeight - windowHeight) / tppy - tb);
 
@@ -54,13 +65,20 @@ void frmVelora::Timer_Mouse_Pos_Check_Timer() noexcept {
         return;
     }
     const Point cursor = desktop_.cursorPos();
-    const ScreenMetrics m = desktop_.screen();
-    const double tppx =
-        (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
-    // The window stands at the left edge of the screen, so its inner left is 0.
-    const double rightLimit = s_.width / tppx + 100.0;
-    const bool outside = cursor.x > rightLimit || cursor.y < s_.menuTopPixels;
-    if (!outside) {
+    const double tppx = twipsPerPixelX();
+    const double tppy = twipsPerPixelY();
+    const double leftPixels = s_.left / tppx;
+    bool away = false;
+    if (menuEdge_ == ScreenEdge::Bottom) {
+        away = cursor.x > leftPixels + s_.width / tppx + kMenuSideSlack ||
+               cursor.x < leftPixels - kMenuSideSlack || cursor.y < s_.menuTopPixels;
+    } else {
+        const auto px = [](double v) { return static_cast<std::int32_t>(std::floor(v)); };
+        const Rect menu{px(leftPixels), s_.menuTopPixels, px(leftPixels + s_.width / tppx),
+                        px(s_.menuTopPixels + s_.height / tppy)};
+        away = pointerLeftMenu(menuEdge_, menu, cursor);
+    }
+    if (!away) {
         pointerMustEnterFirst_ = false;
     } else if (!pointerMustEnterFirst_) {
         s_.visible = false;

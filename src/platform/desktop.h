@@ -151,6 +151,51 @@ struct ScreenMetrics {
     double twipsPerPixelY = 15.0;
 };
 
+// A window of the platform, as an opaque number (0: none).
+using WindowId = std::uintptr_t;
+
+enum class ScreenEdge { Bottom, Top, Left, Right };
+
+// One window of the shell as the platform reports it.
+struct ShellWindow {
+    WindowId id = 0;
+    std::string className;
+    // The thread that made the window (0: not told).
+    std::uint32_t thread = 0;
+    bool visible = false;
+    Rect rect;
+    // The part of `rect` that is drawn (a window region's box); empty: all of it.
+    Rect drawn;
+};
+
+// A taskbar: a top-level window of class "Shell_TrayWnd" (the primary one) or
+// "Shell_SecondaryTrayWnd", and its direct children from the first one on.
+struct ShellTaskbar {
+    ShellWindow window;
+    std::vector<ShellWindow> children;
+    // What the shell's application-bar answers claim; neither is to be trusted
+    // over the rectangle (some platforms answer the same for every taskbar).
+    std::optional<ScreenEdge> claimedEdge;
+    bool claimedAutoHide = false;
+};
+
+struct Monitor {
+    Rect area;
+    Rect workArea;
+    bool primary = false;
+};
+
+// The shell as the platform sees it at one moment.
+struct ShellReport {
+    // From the top of the window order down.
+    std::vector<ShellTaskbar> taskbars;
+    // Visible top-level windows of class "Button" (some shells keep their start button so).
+    std::vector<ShellWindow> topLevelButtons;
+    std::vector<Monitor> monitors;
+    // Dots per inch as the platform reports them (not checked).
+    std::int32_t dpi = 96;
+};
+
 // Every method must be callable at any time and must not throw: failures are
 // reported through the results described. None of them runs other window
 // events (no message pumping) before it returns.
@@ -170,6 +215,10 @@ class Desktop {
     // Screen rectangle of the taskbar's first child, the system start button.
     // All zero when there is none.
     virtual Rect startButtonRect() = 0;
+    // The taskbars, the windows that may be their start button, and the monitors. The
+    // default knows only what the two calls above tell: one taskbar at the bottom whose first
+    // child is the start button, on one monitor the size of the screen.
+    virtual ShellReport shellReport();
     // Colours (0x00BBGGRR) of the screen's pixels in `area`, row by row from
     // the top; a point that cannot be read gives 0xFFFFFFFF (as a Colour, -1).
     virtual std::vector<Colour> readScreen(const Rect& area) = 0;

@@ -8,6 +8,7 @@
 #include "support/conversions.h"
 #include "tray/mdGraphics.h"
 #include "tray/mdIsExeRunning.h"
+#include "tray/taskbar_layout.h"
 
 namespace kesk {
 
@@ -80,19 +81,35 @@ void frmMain::Form_Load() noexcept {
 
 // --- Taskbar button --------------------------------------------------------------------------
 
-std::optional<frmMain::FoundTaskbar> frmMain::findUsableTaskbar() {
-    for (const WindowId taskbar : shell_.taskbarWindows()) {
-        Rect taskbarRect;
-        Rect buttonRect;
-        const WindowId button = taskbar != 0 ? shell_.firstChild(taskbar) : 0;
-        if (button != 0 && shell_.isWindowVisible(taskbar) &&
-            shell_.windowRect(taskbar, taskbarRect) && taskbarRect.width() > 0 &&
-            taskbarRect.height() > 0 && shell_.windowRect(button, buttonRect) &&
-            buttonRect.width() > 0 && buttonRect.height() > 0) {
-            return FoundTaskbar{taskbar, button};
+ShellReport ShellPort::shellReport() {
+    ShellReport report;
+    for (const WindowId taskbar : taskbarWindows()) {
+        ShellTaskbar t;
+        t.window.id = taskbar;
+        t.window.className = "Shell_TrayWnd";
+        t.window.visible = taskbar != 0 && isWindowVisible(taskbar);
+        if (taskbar == 0 || !windowRect(taskbar, t.window.rect)) {
+            t.window.rect = Rect{};
         }
+        const WindowId child = taskbar != 0 ? firstChild(taskbar) : 0;
+        Rect childRect;
+        if (child != 0 && windowRect(child, childRect)) {
+            t.children.push_back(ShellWindow{child, "Button", 0, t.window.visible, childRect, {}});
+        }
+        report.taskbars.push_back(std::move(t));
     }
-    return std::nullopt;
+    return report;
+}
+
+std::optional<StartButtonChoice> frmMain::findUsableTaskbar() {
+    ShellReport report = shell_.shellReport();
+    if (report.monitors.empty()) {
+        // Told nothing of its monitors, the platform has the one its screen metrics give.
+        const ScreenMetrics m = desktop_.screen();
+        const Rect screen{0, 0, m.widthPixels, m.heightPixels};
+        report.monitors.push_back(Monitor{screen, screen, true});
+    }
+    return chooseStartButton(report);
 }
 
 void frmMain::watchForTaskbar(bool on) {
@@ -108,7 +125,7 @@ void frmMain::attachStartBtn() {
 
     // A taskbar that is missing, hidden or empty (as on a desktop without one)
     // would swallow the button; it then gets a place of its own until one shows up.
-    const std::optional<FoundTaskbar> found = findUsableTaskbar();
+    const std::optional<StartButtonChoice> found = findUsableTaskbar();
     if (!found) {
         const std::vector<WindowId> all = shell_.taskbarWindows();
         s_.hTaskbar = all.empty() ? 0 : all.front();
@@ -119,7 +136,9 @@ void frmMain::attachStartBtn() {
     }
     watchForTaskbar(false);
     s_.hTaskbar = found->taskbar;
-    s_.hWinStartBtn = found->startButton;
+    s_.hWinStartBtn = found->button;
+    s_.taskbarRect = found->taskbarRect;
+    s_.taskbarEdge = found->edge;
 
     // The button shows on the taskbar only with its face: a click while the copy is taken
     // must reach the start button it uncovers, not a blank button that is about to vanish.
@@ -131,16 +150,29 @@ void frmMain::attachStartBtn() {
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
     s_.picStartBtn.place = ButtonPlace::Taskbar;
 
-    shell_.setWindowText(s_.hWinStartBtn, "VLM");
-    Rect r = s_.startBtnRect;
-    if (shell_.windowRect(s_.hWinStartBtn, r)) {
-        s_.startBtnRect = r;
+    if (s_.hWinStartBtn != 0) {
+        shell_.setWindowText(s_.hWinStartBtn, "VLM");
     }
+    if (found->kind == StartButtonKind::FirstChildButton) {
+        Rect r = s_.startBtnRect;
+        if (shell_.windowRect(s_.hWinStartBtn, r)) {
+            s_.startBtnRect = r;
+        }
+    } else {
+        // Only what is seen of these start buttons is covered.
+        s_.startBtnRect = found->buttonRect;
+    }
+    // The first child of the older shells sits in the taskbar's corner, where the button goes;
+    // the others lie where the shell put them, also in the middle of the bar.
+    const Point at = found->kind == StartButtonKind::FirstChildButton
+                         ? Point{0, 0}
+                         : Point{s_.startBtnRect.left - found->taskbarRect.left,
+                                 s_.startBtnRect.top - found->taskbarRect.top};
 
     const ScreenMetrics screen = desktop_.screen();
     const std::int32_t w = usableSide(s_.startBtnRect.width(), screen.widthPixels);
     const std::int32_t h = usableSide(s_.startBtnRect.height(), screen.heightPixels);
-    s_.picStartBtn.bounds = Rect{0, 0, w, h};
+    s_.picStartBtn.bounds = Rect{at.x, at.y, at.x + w, at.y + h};
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
 
     // Uncovered, the system start button shows itself with the caption "VLM":
@@ -152,7 +184,9 @@ void frmMain::attachStartBtn() {
     s_.picStartBtn.visible = true;
     shell_.showButton(true);
 
-    shell_.setWindowText(s_.hWinStartBtn, "start");
+    if (s_.hWinStartBtn != 0) {
+        shell_.setWindowText(s_.hWinStartBtn, "start");
+    }
 }
 
 Bitmap frmMain::captureStartButton(std::int32_t width, std::int32_t height) {
@@ -193,9 +227,22 @@ void frmMain::picStartBtn_Click() noexcept {
         if (menu_.isVisible()) {
             menu_.hide();
         } else {
+            // The menu is placed by the start button: the button first goes where that is.
+            followStartButton();
             menu_.show();
         }
     });
+}
+
+void frmMain::followStartButton() {
+    if (!s_.menuToggleVLMChecked || s_.picStartBtn.place != ButtonPlace::Taskbar) {
+        return;
+    }
+    const std::optional<StartButtonChoice> now = findUsableTaskbar();
+    if (!now || now->taskbar != s_.hTaskbar || now->button != s_.hWinStartBtn ||
+        now->buttonRect != s_.startBtnRect || now->taskbarRect != s_.taskbarRect) {
+        attachStartBtn();
+    }
 }
 
 void frmMain::picStartBtn_DblClick() noexcept {
@@ -332,6 +379,17 @@ void frmMain::taskbarAppeared() noexcept {
             attachStartBtn();
         }
     });
+}
+
+void frmMain::taskbarChanged() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown || !s_.menuToggleVLMChecked) {
+        return;
+    }
+    if (s_.picStartBtn.place == ButtonPlace::OwnPlace) {
+        taskbarAppeared();
+        return;
+    }
+    guardEvent([&] { followStartButton(); });
 }
 
 // --- About box -------------------------------------------------------------------------------

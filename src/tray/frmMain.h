@@ -13,6 +13,7 @@
 #include "support/errors.h"
 #include "tray/mdTrayIcon.h"
 #include "tray/ports.h"
+#include "tray/taskbar_layout.h"
 
 namespace kesk {
 
@@ -41,6 +42,9 @@ struct frmMainState {
     WindowId hWinStartBtn = 0;
     // The system start button's screen rectangle at the last attach.
     Rect startBtnRect;
+    // The taskbar's screen rectangle and edge at the last attach.
+    Rect taskbarRect;
+    ScreenEdge taskbarEdge = ScreenEdge::Bottom;
     TrayIconData trayIconData;
     StartButtonState picStartBtn;
     // The button waits in its own place for a taskbar to show up.
@@ -95,6 +99,9 @@ class frmMain {
     void taskbarCreated() noexcept;
     // A taskbar window may have shown up while the button waits in its own place.
     void taskbarAppeared() noexcept;
+    // The display, the work area or the taskbar's settings changed: the button follows the
+    // start button to wherever it is now.
+    void taskbarChanged() noexcept;
     // The system start menu that menuBarWSM_Click opened has closed. The shell raised its
     // taskbar for it, which may have buried the button.
     void systemStartMenuClosed() noexcept;
@@ -112,14 +119,14 @@ class frmMain {
     std::vector<TrayMenuEntry> trayMenu() const;
 
   private:
-    struct FoundTaskbar {
-        WindowId taskbar = 0;
-        WindowId startButton = 0;
-    };
-    // The first taskbar a user can see: shown, with a size, and with a start button of a
-    // size. Hidden or empty ones (a desktop without a shell keeps one) are passed over.
-    std::optional<FoundTaskbar> findUsableTaskbar();
+    // The first taskbar a user can see and its start button (chooseStartButton). Hidden or
+    // empty ones (a desktop without a shell keeps one) are passed over.
+    std::optional<StartButtonChoice> findUsableTaskbar();
     void watchForTaskbar(bool on);
+    // Attaches again when the start button is no longer where the button covers it (another
+    // taskbar, another start button, another place). Cheap while nothing moved: one look at
+    // the shell's windows, no copy.
+    void followStartButton();
     void placeOwnButton();
     Bitmap captureStartButton(std::int32_t width, std::int32_t height);
 

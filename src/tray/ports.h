@@ -84,6 +84,10 @@ class ShellPort {
     // the window order down. A desktop may hold more than one: a hidden, empty one of its own
     // beside the one the user sees.
     virtual std::vector<WindowId> taskbarWindows() = 0;
+    // The taskbars with their windows and the monitors. The default tells only what the calls
+    // here do: each taskbar with its first child, taken for a start button of class "Button",
+    // and no monitor.
+    virtual ShellReport shellReport();
     // The first child window; 0 for none or for window 0.
     virtual WindowId firstChild(WindowId window) = 0;
     // The window's screen rectangle; false (and `out` untouched) on failure.

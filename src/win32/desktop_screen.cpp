@@ -2,6 +2,7 @@
 // system colours.
 #include "win32/desktop_win32.h"
 
+#include "tray/taskbar_layout.h"
 #include "win32/dpi.h"
 #include "win32/handles.h"
 
@@ -21,10 +22,8 @@ ScreenMetrics Win32Desktop::screen() {
     ScreenMetrics m;
     m.widthPixels = GetSystemMetrics(SM_CXSCREEN);
     m.heightPixels = GetSystemMetrics(SM_CYSCREEN);
-    UINT dpi = dpiOf(nullptr);
-    if (dpi == 0) {
-        dpi = 96;
-    }
+    // A DPI of nothing or of more than any screen has would make every layout absurd.
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(dpiOf(nullptr)));
     m.twipsPerPixelX = 1440.0 / dpi;
     m.twipsPerPixelY = 1440.0 / dpi;
     return m;
@@ -42,6 +41,109 @@ HWND findTaskbar() noexcept {
     return FindWindowW(L"Shell_TrayWnd", L"");
 }
 } // namespace
+
+namespace {
+
+// No desktop has more windows worth looking at; a flood of them must not stall the report.
+constexpr std::size_t kMaxReportedWindows = 256;
+
+ShellWindow describe(HWND hwnd, const char* className) {
+    ShellWindow w;
+    w.id = reinterpret_cast<WindowId>(hwnd);
+    w.className = className;
+    w.thread = GetWindowThreadProcessId(hwnd, nullptr);
+    w.visible = IsWindowVisible(hwnd) != 0;
+    w.rect = windowRect(hwnd);
+    // A window drawn smaller than it is (a touch-sized start button) says so by its region.
+    RECT box{};
+    const int kind = GetWindowRgnBox(hwnd, &box);
+    if (kind == SIMPLEREGION || kind == COMPLEXREGION) {
+        w.drawn = Rect{w.rect.left + box.left, w.rect.top + box.top, w.rect.left + box.right,
+                       w.rect.top + box.bottom};
+    }
+    return w;
+}
+
+// The class names the report tells; any other class is reported as "".
+const char* knownClass(HWND hwnd) noexcept {
+    static const char* const names[] = {"Button", "Start", "Shell_TrayWnd",
+                                        "Shell_SecondaryTrayWnd"};
+    static const wchar_t* const wide[] = {L"Button", L"Start", L"Shell_TrayWnd",
+                                          L"Shell_SecondaryTrayWnd"};
+    wchar_t cls[64] = {};
+    const int n = GetClassNameW(hwnd, cls, 64);
+    for (std::size_t i = 0; n > 0 && i < 4; ++i) {
+        if (CompareStringOrdinal(cls, n, wide[i], -1, TRUE) == CSTR_EQUAL) {
+            return names[i];
+        }
+    }
+    return "";
+}
+
+BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM lp) noexcept {
+    auto& report = *reinterpret_cast<ShellReport*>(lp);
+    try {
+        const std::string cls = knownClass(hwnd);
+        if (cls == "Shell_TrayWnd" || cls == "Shell_SecondaryTrayWnd") {
+            if (report.taskbars.size() >= kMaxReportedWindows ||
+                (cls == "Shell_TrayWnd" && GetWindowTextLengthW(hwnd) != 0)) {
+                return TRUE;
+            }
+            ShellTaskbar t;
+            t.window = describe(hwnd, cls.c_str());
+            HWND child = GetWindow(hwnd, GW_CHILD);
+            for (std::size_t n = 0; child != nullptr && n < kMaxReportedWindows; ++n) {
+                t.children.push_back(describe(child, knownClass(child)));
+                child = GetWindow(child, GW_HWNDNEXT);
+            }
+            report.taskbars.push_back(std::move(t));
+        } else if (cls == "Button" && IsWindowVisible(hwnd) != 0 &&
+                   report.topLevelButtons.size() < kMaxReportedWindows) {
+            report.topLevelButtons.push_back(describe(hwnd, "Button"));
+        }
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM lp) noexcept {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(monitor, &info) == 0) {
+        return TRUE;
+    }
+    try {
+        const RECT& a = info.rcMonitor;
+        const RECT& w = info.rcWork;
+        reinterpret_cast<ShellReport*>(lp)->monitors.push_back(
+            Monitor{Rect{a.left, a.top, a.right, a.bottom}, Rect{w.left, w.top, w.right, w.bottom},
+                    (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+ShellReport reportShell() noexcept {
+    ShellReport report;
+    try {
+        // Only the window manager's own records are read: no message goes to the shell, which
+        // may be hung or gone.
+        EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&report));
+        EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&report));
+        report.dpi = usableDpi(static_cast<std::int32_t>(dpiOf(nullptr)));
+    } catch (...) {
+        return ShellReport{};
+    }
+    return report;
+}
+
+ShellReport Win32Desktop::shellReport() {
+    return reportShell();
+}
 
 Rect Win32Desktop::taskbarRect() {
     return windowRect(findTaskbar());

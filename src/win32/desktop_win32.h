@@ -28,6 +28,7 @@ class Win32Desktop final : public Desktop {
     ScreenMetrics screen() override;
     Rect taskbarRect() override;
     Rect startButtonRect() override;
+    ShellReport shellReport() override;
     std::vector<Colour> readScreen(const Rect& area) override;
     std::optional<Colour> systemColour(std::int32_t index) override;
 
@@ -63,6 +64,10 @@ class Win32Desktop final : public Desktop {
 // full-size copy of a huge picture.
 inline constexpr std::uint64_t kMaxPictureFileBytes = 64ull << 20;
 inline constexpr std::uint64_t kMaxPicturePixels = 32ull << 20;
+
+// The taskbars, the windows that may be their start button, the monitors and the DPI, as the
+// window manager has them now. Empty when they cannot be told.
+ShellReport reportShell() noexcept;
 
 // The icon's pixels at `size` by `size`, with its transparency as alpha (works for icons with
 // an alpha channel and for icons with a mask alike). Empty when the icon cannot be drawn.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "win32/about_window.h"
+#include "win32/desktop_win32.h"
 #include "win32/handles.h"
 #include "win32/messages.h"
 #include "win32/tray_icon.h"
@@ -129,6 +130,9 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             presenter_.taskbarAppeared();
         }
         return 0;
+    case WM_DISPLAYCHANGE:
+        presenter_.taskbarChanged();
+        return defaultProc(msg, wParam, lParam);
     case WM_TIMER:
         if (wParam == kSettleTimer) {
             onSettleTick();
@@ -247,6 +251,10 @@ void MainWindow::showAboutModal(frmSplash& splash) {
 }
 
 // --- The taskbar -------------------------------------------------------------------------------
+
+ShellReport MainWindow::shellReport() {
+    return reportShell();
+}
 
 std::vector<WindowId> MainWindow::taskbarWindows() {
     TaskbarList list;

@@ -61,6 +61,7 @@ class MainWindow final : public Window, private ShellPort {
     TrayCommand popupTrayMenu(const std::vector<TrayMenuEntry>& entries) override;
     void showAboutModal(frmSplash& splash) override;
     std::vector<WindowId> taskbarWindows() override;
+    ShellReport shellReport() override;
     WindowId firstChild(WindowId window) override;
     bool windowRect(WindowId window, Rect& out) override;
     bool isWindowVisible(WindowId window) override;

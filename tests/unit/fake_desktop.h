@@ -91,6 +91,9 @@ class FakeDesktop : public Desktop {
     ScreenMetrics screen() override { return metrics; }
     Rect taskbarRect() override { return taskbar; }
     Rect startButtonRect() override { return startButton; }
+    // A whole shell's layout; unset: the one the two rectangles above make.
+    std::optional<ShellReport> shell;
+    ShellReport shellReport() override { return shell ? *shell : Desktop::shellReport(); }
     std::vector<Colour> readScreen(const Rect& area) override {
         return std::vector<Colour>(
             static_cast<std::size_t>(std::max(0, area.width()) * std::max(0, area.height())), 0);

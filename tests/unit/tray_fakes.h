@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,10 @@ class FakeShell : public ShellPort {
             whileAboutOpen(splash);
         }
     }
+
+    // A whole shell's layout; unset: the one the taskbar and start button above make.
+    std::optional<ShellReport> shell;
+    ShellReport shellReport() override { return shell ? *shell : ShellPort::shellReport(); }
 
     std::vector<WindowId> taskbarWindows() override {
         std::vector<WindowId> all = hiddenTaskbars;

@@ -1,0 +1,203 @@
+// The taskbar button and the menu on the window layouts of the shells people use, built by the
+// helper fake_shell on a desktop without a shell of its own: the button covers what is seen
+// of each start button, and the menu opens beside the taskbar, on whatever edge it stands.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "support/kesk_driver.h"
+
+namespace fs = std::filesystem;
+using namespace kesk::driver;
+
+namespace {
+
+// Set for the copy of this program that runs on the desktop without a shell.
+constexpr wchar_t kLayoutsVariable[] = L"KESK_E2E_SHELL_LAYOUTS";
+
+bool onLayoutsRun() {
+    return GetEnvironmentVariableW(kLayoutsVariable, nullptr, 0) != 0;
+}
+
+struct LayoutCase {
+    const char* rule;
+    const wchar_t* layout;
+    const wchar_t* edge;
+    int thickness;
+};
+
+const LayoutCase kLayouts[] = {
+    {"xp, bottom", L"xp", L"bottom", 30},
+    {"seven: the orb stands out of the bar", L"seven", L"bottom", 40},
+    {"ten, top", L"ten", L"top", 40},
+    {"ten, left", L"ten", L"left", 62},
+    {"ten, right", L"ten", L"right", 62},
+    {"eleven, left-aligned", L"eleven-left", L"bottom", 48},
+    {"eleven, centred", L"eleven-centre", L"bottom", 48},
+};
+
+bool closeTo(LONG a, LONG b) {
+    return std::labs(a - b) <= 1;
+}
+
+bool nearRect(const RECT& a, const RECT& b) {
+    return closeTo(a.left, b.left) && closeTo(a.top, b.top) && closeTo(a.right, b.right) &&
+           closeTo(a.bottom, b.bottom);
+}
+
+std::string show(const RECT& r) {
+    std::ostringstream s;
+    s << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+    return s.str();
+}
+
+struct Listing {
+    DWORD pid;
+    std::string text;
+};
+
+BOOL CALLBACK listWindow(HWND hwnd, LPARAM lp) {
+    auto* l = reinterpret_cast<Listing*>(lp);
+    if (processOf(hwnd) == l->pid) {
+        wchar_t cls[128] = {};
+        GetClassNameW(hwnd, cls, 128);
+        std::string narrow;
+        for (const wchar_t* c = cls; *c != 0; ++c) {
+            narrow += static_cast<char>(*c);
+        }
+        l->text += narrow + (IsWindowVisible(hwnd) != FALSE ? " shown " : " hidden ") +
+                   show(rectOf(hwnd)) + "; ";
+    }
+    return TRUE;
+}
+
+// The top-level windows of a process, for a failure's message.
+std::string windowsOf(DWORD pid) {
+    Listing l{pid, {}};
+    EnumWindows(listWindow, reinterpret_cast<LPARAM>(&l));
+    return l.text;
+}
+
+// The start button's screen rectangle as the helper wrote it into its "Static" child.
+bool startRectOf(HWND taskbar, RECT& out) {
+    const std::vector<HWND> notes = descendants(taskbar, L"Static");
+    if (notes.empty()) {
+        return false;
+    }
+    std::wistringstream in(controlText(notes.front()));
+    return static_cast<bool>(in >> out.left >> out.top >> out.right >> out.bottom);
+}
+
+// Runs only in the copy of this program that ShellLayouts starts on a virtual desktop without
+// a shell.
+TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTaskbar) {
+    if (!onLayoutsRun()) {
+        GTEST_SKIP() << "runs on a desktop of its own, started by ShellLayouts";
+    }
+    const fs::path fake = exeDir() / "fake_shell.exe";
+    ASSERT_TRUE(fs::exists(fake)) << "build the helper fake_shell";
+    int n = 0;
+    for (const LayoutCase& c : kLayouts) {
+        SCOPED_TRACE(c.rule);
+        PROCESS_INFORMATION helper = startProcess(quoted(fake) + L" " + c.layout + L" " + c.edge +
+                                                  L" " + std::to_wstring(c.thickness) + L" 60");
+        ASSERT_NE(helper.hProcess, nullptr);
+        HWND taskbar = nullptr;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                taskbar = topWindow(helper.dwProcessId, L"Shell_TrayWnd", true);
+                return taskbar != nullptr;
+            },
+            30000))
+            << "the helper's taskbar shows; its windows: " << windowsOf(helper.dwProcessId);
+        RECT start{};
+        ASSERT_TRUE(startRectOf(taskbar, start));
+        const RECT bar = rectOf(taskbar);
+
+        {
+            Program p(stageProgram("e2e-shell-" + std::to_string(n++), KESK_RESOURCES_DIR));
+            ASSERT_TRUE(p.start());
+            ASSERT_TRUE(waitFor([&] {
+                p.main = topWindow(p.pi.dwProcessId, kMainClass);
+                p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
+                return p.main != nullptr && p.button != nullptr;
+            }));
+            EXPECT_TRUE(waitFor([&] { return nearRect(rectOf(p.button), start); }, 10000))
+                << "the button " << show(rectOf(p.button)) << " covers the start button "
+                << show(start);
+
+            clickAt(p.buttonCentre());
+            ASSERT_TRUE(waitFor([&] { return p.menu() != nullptr; }, 5000))
+                << "a click shows the menu";
+            const RECT m = rectOf(p.menu());
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            GetMonitorInfoW(MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY), &info);
+            // Some window systems report a work area off the monitor; the monitor then counts.
+            RECT work{};
+            if (IntersectRect(&work, &info.rcWork, &info.rcMonitor) == FALSE) {
+                work = info.rcMonitor;
+            }
+            EXPECT_TRUE(m.left >= work.left && m.top >= work.top && m.right <= work.right &&
+                        m.bottom <= work.bottom)
+                << "the menu " << show(m) << " lies inside the work area " << show(work);
+            const std::wstring edge = c.edge;
+            const bool touches = edge == L"bottom" ? closeTo(m.bottom, bar.top)
+                                 : edge == L"top"  ? closeTo(m.top, bar.bottom)
+                                 : edge == L"left" ? closeTo(m.left, bar.right)
+                                                   : closeTo(m.right, bar.left);
+            EXPECT_TRUE(touches) << "the menu " << show(m) << " touches the taskbar " << show(bar);
+        }
+        PostMessageW(taskbar, WM_CLOSE, 0, 0);
+        WaitForSingleObject(helper.hProcess, 5000);
+        endProcess(helper);
+    }
+}
+
+TEST(ShellLayouts, EachShellsLayoutOnADesktopWithoutWinesTaskbar) {
+    if (onLayoutsRun()) {
+        GTEST_SKIP() << "this is the copy on the desktop without a shell";
+    }
+    const fs::path report = fs::temp_directory_path() / "kesk-shell-layouts.xml";
+    const fs::path output = fs::temp_directory_path() / "kesk-shell-layouts.txt";
+    std::error_code ec;
+    fs::remove(report, ec);
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    // A virtual desktop of another name: Wine gives a taskbar only to one named "shell", like
+    // the one this run is on.
+    std::wstring cmd = L"explorer.exe /desktop=kesk-layouts,1024x768 " +
+                       quoted(exeDir() / "e2e_tests.exe") +
+                       L" --gtest_filter=ShellLayoutRows.* --gtest_output=xml:" + quoted(report);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    SetEnvironmentVariableW(kLayoutsVariable, L"1");
+    const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        exeDir().c_str(), &si, &pi);
+    SetEnvironmentVariableW(kLayoutsVariable, nullptr);
+    CloseHandle(out);
+    ASSERT_TRUE(started);
+    const DWORD waited = WaitForSingleObject(pi.hProcess, 240000);
+    endProcess(pi);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << readFile(output);
+
+    const std::string xml = readFile(report);
+    EXPECT_NE(xml.find("tests=\"1\""), std::string::npos) << readFile(output);
+    EXPECT_NE(xml.find("failures=\"0\""), std::string::npos) << readFile(output);
+    EXPECT_NE(xml.find("errors=\"0\""), std::string::npos) << readFile(output);
+    EXPECT_EQ(xml.find("result=\"skipped\""), std::string::npos) << readFile(output);
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+// A shell's taskbar laid out as one of the shells lays it out, for the whole-program tests on
+// a desktop without a shell of its own.
+//
+//   fake_shell LAYOUT EDGE THICKNESS [SECONDS]
+//
+// LAYOUT  xp            a "Button" child at the start corner
+//         seven         a top-level "Button" of the taskbar's thread, standing out of the bar
+//         ten           a "Start" child at the start corner
+//         eleven-left   a content bridge over the whole bar, then a "Start" child near the corner
+//         eleven-centre the same with "Start" in the middle of the bar
+// EDGE    bottom, top, left or right; THICKNESS the bar's thickness in pixels.
+// The taskbar is made hidden and empty, filled, then shown, as a shell makes it; after
+// SECONDS (default 60) or WM_CLOSE it goes. The start button's screen rectangle is written
+// into the taskbar's first "Static" child as "L T R B", so a test can read where it is
+// without knowing the layout's rules.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+enum class Edge { Bottom, Top, Left, Right };
+
+LRESULT CALLBACK taskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+bool registerClass(const wchar_t* name, WNDPROC proc, int colour) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(colour + 1));
+    wc.lpszClassName = name;
+    return RegisterClassW(&wc) != 0;
+}
+
+HWND child(const wchar_t* cls, HWND parent, const RECT& r, const wchar_t* text = L"") {
+    return CreateWindowW(cls, text, WS_CHILD | WS_VISIBLE, r.left, r.top, r.right - r.left,
+                         r.bottom - r.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        return 2;
+    }
+    const std::wstring layout = argv[1];
+    const std::wstring edgeName = argv[2];
+    const int thickness = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
+    const long seconds = argc > 4 ? std::wcstol(argv[4], nullptr, 10) : 60;
+    const Edge edge = edgeName == L"top"     ? Edge::Top
+                      : edgeName == L"left"  ? Edge::Left
+                      : edgeName == L"right" ? Edge::Right
+                                             : Edge::Bottom;
+    if (thickness <= 0 || !registerClass(L"Shell_TrayWnd", taskbarProc, COLOR_BTNFACE) ||
+        !registerClass(L"Start", DefWindowProcW, COLOR_HIGHLIGHT) ||
+        !registerClass(L"MSTaskSwWClass", DefWindowProcW, COLOR_BTNSHADOW) ||
+        !registerClass(L"Windows.UI.Composition.DesktopWindowContentBridge", DefWindowProcW,
+                       COLOR_BTNFACE)) {
+        return 1;
+    }
+    const int sw = GetSystemMetrics(SM_CXSCREEN);
+    const int sh = GetSystemMetrics(SM_CYSCREEN);
+    RECT bar{0, sh - thickness, sw, sh};
+    if (edge == Edge::Top) {
+        bar = RECT{0, 0, sw, thickness};
+    } else if (edge == Edge::Left) {
+        bar = RECT{0, 0, thickness, sh};
+    } else if (edge == Edge::Right) {
+        bar = RECT{sw - thickness, 0, sw, sh};
+    }
+    const int bw = bar.right - bar.left;
+    const int bh = bar.bottom - bar.top;
+    const bool across = edge == Edge::Bottom || edge == Edge::Top;
+
+    HWND taskbar =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"Shell_TrayWnd", L"",
+                        WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (taskbar == nullptr) {
+        return 1;
+    }
+    // The start button in the bar's own pixels, and where it is on the screen.
+    RECT start{0, 0, across ? 64 : bw, across ? bh : 40};
+    HWND orb = nullptr;
+    if (layout == L"xp") {
+        child(L"Button", taskbar, start, L"start");
+    } else if (layout == L"seven") {
+        child(L"MSTaskSwWClass", taskbar,
+              across ? RECT{70, 0, bw - 120, bh} : RECT{0, 60, bw, bh - 120});
+        start = across ? RECT{0, -6, 54, bh} : RECT{0, 0, bw, 48};
+    } else if (layout == L"ten") {
+        child(L"Start", taskbar, start);
+        child(L"MSTaskSwWClass", taskbar,
+              across ? RECT{70, 0, bw - 120, bh} : RECT{0, 60, bw, bh - 120});
+    } else {
+        child(L"Windows.UI.Composition.DesktopWindowContentBridge", taskbar, RECT{0, 0, bw, bh});
+        // Slightly inside the clickable area, as the newest shell has it.
+        start = across ? RECT{12, 4, 52, bh - 4} : RECT{4, 12, bw - 4, 52};
+        if (layout == L"eleven-centre") {
+            start = across ? RECT{bw / 2 - 120, 4, bw / 2 - 80, bh - 4}
+                           : RECT{4, bh / 2 - 120, bw - 4, bh / 2 - 80};
+        }
+        child(L"Start", taskbar, start);
+    }
+    RECT onScreen{bar.left + start.left, bar.top + start.top, bar.left + start.right,
+                  bar.top + start.bottom};
+    const std::wstring where =
+        std::to_wstring(onScreen.left) + L" " + std::to_wstring(onScreen.top) + L" " +
+        std::to_wstring(onScreen.right) + L" " + std::to_wstring(onScreen.bottom);
+    child(L"Static", taskbar,
+          across ? RECT{bw - 110, 2, bw - 2, bh - 2} : RECT{2, bh - 110, bw - 2, bh - 2},
+          where.c_str());
+    // A moment between filling and showing, as a shell's start-up has.
+    Sleep(200);
+    SetWindowPos(taskbar, HWND_TOPMOST, bar.left, bar.top, bw, bh, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (layout == L"seven") {
+        // The orb: a top-level window of the taskbar's thread, over the bar's corner.
+        orb = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"Button",
+                              L"start", WS_POPUP | WS_VISIBLE, onScreen.left, onScreen.top,
+                              onScreen.right - onScreen.left, onScreen.bottom - onScreen.top,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+
+    SetTimer(taskbar, 1, static_cast<UINT>(seconds > 0 ? seconds * 1000 : 60000), nullptr);
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        if (m.message == WM_TIMER && m.hwnd == taskbar) {
+            DestroyWindow(taskbar);
+            continue;
+        }
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    if (orb != nullptr) {
+        DestroyWindow(orb);
+    }
+    return 0;
+}
