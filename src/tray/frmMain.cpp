@@ -140,11 +140,6 @@ void frmMain::attachStartBtn() {
     s_.taskbarRect = found->taskbarRect;
     s_.taskbarEdge = found->edge;
 
-    // The button shows on the taskbar only with its face: a click while the copy is taken
-    // must reach the start button it uncovers, not a blank button that is about to vanish.
-    s_.picStartBtn.visible = false;
-    shell_.showButton(false);
-
     const Rect old = s_.picStartBtn.bounds;
     s_.picStartBtn.bounds = Rect{0, 0, old.width(), old.height()};
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
@@ -177,6 +172,8 @@ void frmMain::attachStartBtn() {
 
     // Uncovered, the system start button shows itself with the caption "VLM":
     // that is the face the copy takes.
+    s_.picStartBtn.visible = false;
+    shell_.showButton(false);
     shell_.paintUncovered(s_.hWinStartBtn);
 
     s_.picStartBtn.picture = captureStartButton(w, h);
