@@ -1,7 +1,6 @@
 #include "menu/frmVelora.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -206,28 +205,10 @@ bool frmVelora::Form_Construct() noexcept {
 
 // A missing key means the default combination; a key with an empty value means none.
 std::string frmVelora::hotkeyOf(clsINIFile& ini) {
-    const auto trim = [](std::string_view s) {
-        const std::size_t b = s.find_first_not_of(" \t");
-        return b == std::string_view::npos ? std::string_view{}
-                                           : s.substr(b, s.find_last_not_of(" \t") - b + 1);
-    };
-    const auto sameLetters = [](std::string_view a, std::string_view b) {
-        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) ==
-                   std::tolower(static_cast<unsigned char>(y));
-        });
-    };
-    std::vector<std::string> lines;
-    ini.getArray(catalogue::kSectionWindow, lines);
-    for (const std::string& line : lines) {
-        const std::string_view text = line;
-        const std::size_t eq = text.find('=');
-        if (eq != std::string_view::npos &&
-            sameLetters(trim(text.substr(0, eq)), catalogue::kKeyHotkey)) {
-            return std::string(trim(text.substr(eq + 1)));
-        }
-    }
-    return std::string(kDefaultHotkey);
+    std::string hotkey;
+    return ini.readString(catalogue::kSectionWindow, catalogue::kKeyHotkey, hotkey)
+               ? hotkey
+               : std::string(kDefaultHotkey);
 }
 
 std::vector<std::string> frmVelora::watchedFiles() {

@@ -51,7 +51,7 @@ std::string clsINIFile::getString(const std::string& Sect, const std::string& Ke
     return value;
 }
 
-void clsINIFile::readString(std::string_view Sect, std::string_view Key, std::string& into) {
+bool clsINIFile::readString(std::string_view Sect, std::string_view Key, std::string& into) {
     // While a snapshot of the file stands, the parse of the last read is the snapshot.
     if (lastSnapshot_ == 0 || lastSnapshot_ != ini::snapshotVersion()) {
         ini::FileView view = ini::load(path_);
@@ -59,7 +59,7 @@ void clsINIFile::readString(std::string_view Sect, std::string_view Key, std::st
             lastProfile_.reset();
             lastSnapshot_ = 0;
             into.clear();
-            return;
+            return false;
         }
         lastSnapshot_ = view.snapshotVersion;
         if (view.profile != lastProfile_) {
@@ -75,10 +75,11 @@ void clsINIFile::readString(std::string_view Sect, std::string_view Key, std::st
     const auto value = lastSection_ ? lastProfile_->readKeyIn(*lastSection_, Key) : std::nullopt;
     if (!value) {
         into.clear();
-        return;
+        return false;
     }
     // The read's buffer holds 255 of the file's characters and the terminating NUL.
     ini::assignForCaller(ini::firstChars(*value, kStringBuffer - 1), into);
+    return true;
 }
 
 std::int32_t clsINIFile::getLongFromHex(const std::string& Sect, const std::string& Key) {

@@ -26,7 +26,8 @@ class clsINIFile {
     void setValue(const std::string& Sect, const std::string& Key, const std::string& value);
     std::string getString(const std::string& Sect, const std::string& Key);
     // getString into `value`, reusing its memory: a build reads thousands of values.
-    void readString(std::string_view Sect, std::string_view Key, std::string& value);
+    // Whether the key is there at all (an empty value is there).
+    bool readString(std::string_view Sect, std::string_view Key, std::string& value);
     std::int32_t getLongFromHex(const std::string& Sect, const std::string& Key);
     // Throws RuntimeError(Overflow) for a value outside the signed 32-bit range.
     std::int32_t getInteger(const std::string& Sect, const std::string& Key);
