@@ -79,7 +79,7 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         // A moment between saves, so that the program's rebuilds fall among them.
-        Sleep(1);
+        Sleep(5);
     }
     const std::string out =
         "saves=" + std::to_string(count) + "\nfailures=" + std::to_string(failures) + "\n" + failed;
