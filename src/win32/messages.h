@@ -15,4 +15,8 @@ inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
 
+// A window message (registered under this name) the menu window answers with the number of
+// builds it has run, so that a measurement from outside can count rebuilds.
+inline constexpr wchar_t kBuildsName[] = L"KeskVLM.Builds";
+
 } // namespace kesk::win::msg
