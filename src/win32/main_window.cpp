@@ -417,9 +417,10 @@ void MainWindow::watchTaskbarMoves(WindowId taskbar) {
     }
     tMoveWatcher = hwnd();
     tWatchedTaskbar = bar;
-    // Only the taskbar's own thread: the moves of every other window never wake the program.
+    // Only the shell's own process: the moves of other programs' windows never wake this one.
+    // (Some window systems do not tell a single thread's events apart.)
     moveHook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, nullptr,
-                                onTaskbarMove, process, thread, WINEVENT_OUTOFCONTEXT);
+                                onTaskbarMove, process, 0, WINEVENT_OUTOFCONTEXT);
 }
 
 void MainWindow::settleTaskbar() {
