@@ -147,10 +147,13 @@ else()
     add_dependencies(e2e_tests KeskVLM fake_taskbar fake_shell save_storm)
     target_compile_definitions(e2e_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
     kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600
-                   ARGS --gtest_filter=-SaveStorm.*)
+                   ARGS --gtest_filter=-SaveStorm.*:ShellChanges.*)
     # A thousand saves from another process while the program rebuilds: long, on its own.
     kesk_wine_test(NAME wine.save_storm TARGET e2e_tests DESKTOP TIMEOUT 600
                    ARGS --gtest_filter=SaveStorm.*)
+    # The shell changing under the running program: a desktop of its own, a run of its own.
+    kesk_wine_test(NAME wine.e2e_shell_changes TARGET e2e_tests DESKTOP TIMEOUT 400
+                   ARGS --gtest_filter=ShellChanges.*)
   endif()
 endif()
 

@@ -345,6 +345,7 @@ void frmVelora::construct() {
 
     applySkin();
     applyHeightOffset(s_.heightOffset);
+    fitToRoom();
 }
 
 void frmVelora::prepareImageLists() {
@@ -772,6 +773,8 @@ void frmVelora::placeWindow(std::int16_t tb) {
     const double tppy = twipsPerPixelY();
     const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
     menuEdge_ = bar ? bar->edge : ScreenEdge::Bottom;
+    placedBy_ = bar;
+    placedUnderPointer_ = false;
     if (bar && bar->edge != ScreenEdge::Bottom) {
         placeBeside(*bar, s_.height);
         s_.topmost = true;
@@ -812,6 +815,83 @@ void frmVelora::placeBeside(const StartButtonChoice& bar, double heightTwips) {
     s_.left = conv::toLong(p.rect.left * tppx);
     s_.top = conv::toLong(p.rect.top * tppy);
     s_.menuTopPixels = conv::toInteger(p.rect.top);
+}
+
+void frmVelora::fitToRoom() {
+    s_.cutTwips = 0;
+    s_.cutTop = 0;
+    const double tppx = twipsPerPixelX();
+    const double tppy = twipsPerPixelY();
+    MenuRequest q;
+    if (placedBy_) {
+        q.startButton = placedBy_->buttonRect;
+        q.taskbar = placedBy_->taskbarRect;
+        q.edge = placedBy_->edge;
+        q.monitor = placedBy_->monitor;
+    } else {
+        // No taskbar: the window stands on the bottom of the screen.
+        const ScreenMetrics m = desktop_.screen();
+        const Rect screen{0, 0, m.widthPixels, m.heightPixels};
+        q.monitor = Monitor{screen, screen, true};
+        q.taskbar = Rect{0, screen.bottom, screen.right, screen.bottom};
+        q.startButton = Rect{0, screen.bottom, 0, screen.bottom};
+    }
+    q.width = static_cast<std::int32_t>(std::ceil(s_.width / tppx));
+    q.height = static_cast<std::int32_t>(std::ceil(s_.height / tppy));
+    const MenuPlacement p = placeMenu(q);
+    if (!p.cut || p.rect.height() >= q.height) {
+        return; // it fits: shown as placed
+    }
+    // Never more than the lists have: the head and the frame always show.
+    const std::int32_t lists = std::max<std::int32_t>(s_.lstViewA[0].height, 0);
+    const std::int64_t room = conv::toLong(p.rect.height() * tppy);
+    const auto cut =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(s_.height - room, 0, lists));
+    if (cut == 0) {
+        return;
+    }
+    s_.cutTwips = cut;
+    const std::int32_t shown = s_.height - cut;
+    // On a bottom bar the cut window still stands on it; elsewhere it starts at the room's top.
+    s_.cutTop = q.edge == ScreenEdge::Bottom ? conv::toLong(p.rect.bottom * tppy) - shown
+                                             : conv::toLong(p.rect.top * tppy);
+}
+
+double frmVelora::shownTopPixels() {
+    return s_.cutTwips > 0 ? s_.cutTop / twipsPerPixelY() : s_.menuTopPixels;
+}
+
+void frmVelora::placeUnderPointer() noexcept {
+    guardEvent([this] {
+        const ShellReport report = desktop_.shellReport();
+        const std::optional<StartButtonChoice> here =
+            chooseStartButtonUnder(report, desktop_.cursorPos());
+        const std::optional<StartButtonChoice> primary = chooseStartButton(report);
+        std::optional<Monitor> home = primaryMonitor(report.monitors);
+        if (primary) {
+            home = primary->monitor;
+        }
+        if (!here || !home || here->monitor.area == home->area) {
+            placeByStartButton();
+            return;
+        }
+        placedBy_ = here;
+        placedUnderPointer_ = true;
+        menuEdge_ = here->edge;
+        placeBeside(*here, s_.height);
+        s_.topmost = true;
+        fitToRoom();
+    });
+}
+
+void frmVelora::placeByStartButton() noexcept {
+    if (!placedUnderPointer_) {
+        return;
+    }
+    guardEvent([this] {
+        placeWindow(getTaskbarHeight());
+        fitToRoom();
+    });
 }
 
 void frmVelora::applySkin() {

@@ -104,6 +104,11 @@ struct frmVeloraState {
     std::int32_t height = 8295;
     bool topmost = false;
     bool visible = false;
+    // A window taller than the room beside its taskbar is shown cut to it: `cutTwips` shorter
+    // (its lists and their containers as much, so they scroll), its top at `cutTop`. 0: it
+    // fits and shows as placed.
+    std::int32_t cutTwips = 0;
+    std::int32_t cutTop = 0;
 
     // --- Controls ----------------------------------------------------------------------
     ControlState shpHead;
@@ -353,6 +358,13 @@ class frmVelora {
     // The window's top and left (twips) and its top (pixels) beside a taskbar on any edge but
     // the bottom, `heightTwips` high.
     void placeBeside(const StartButtonChoice& bar, double heightTwips);
+    // Cuts a window that does not fit beside the taskbar it was placed by (see cutTwips).
+    void fitToRoom();
+    // The window's top on the screen as shown (menuTopPixels keeps where it was placed).
+    double shownTopPixels();
+    // The taskbar the window was last placed by; none: the bottom of the primary screen.
+    std::optional<StartButtonChoice> placedBy_;
+    bool placedUnderPointer_ = false;
     void applySkin();
     double twipsPerPixelX();
     double twipsPerPixelY();
@@ -500,6 +512,11 @@ class frmVelora {
     // The window just shown was opened from the keyboard, wherever the pointer is: it hides
     // by the pointer only once the pointer has been inside its area.
     void shownFromKeyboard() noexcept;
+    // Before a showing from the keys: the window goes to the monitor under the pointer, by a
+    // taskbar there if it has one. On the start button's monitor it stays where it was placed.
+    void placeUnderPointer() noexcept;
+    // Before a showing from the start button: a window placed under the pointer comes back.
+    void placeByStartButton() noexcept;
 
     bool mousePosCheckArmed() const noexcept { return mousePosCheckArmed_; }
     bool unloadRequested() const noexcept { return unloadRequested_; }

@@ -43,7 +43,16 @@ bool MenuPort::isVisible() {
 
 void MenuPort::show() {
     ensureLoaded();
+    presenter_->placeByStartButton();
     presenter_->Show();
+    view_->render();
+}
+
+void MenuPort::showFromKeys() {
+    ensureLoaded();
+    presenter_->placeUnderPointer();
+    presenter_->Show();
+    presenter_->shownFromKeyboard();
     view_->render();
 }
 

@@ -372,9 +372,11 @@ void MenuView::render() {
     scale_ = scaleForDpi(dpi);
 
     // The window: position, size and stacking.
+    // A window cut to the screen shows shorter, and so do its lists, which then scroll.
+    const bool cut = s.cutTwips > 0;
     SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
-                 scale_.toPixelsY(s.top), scale_.toPixelsX(s.width), scale_.toPixelsY(s.height),
-                 SWP_NOACTIVATE);
+                 scale_.toPixelsY(cut ? s.cutTop : s.top), scale_.toPixelsX(s.width),
+                 scale_.toPixelsY(s.height - s.cutTwips), SWP_NOACTIVATE);
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {
@@ -387,8 +389,12 @@ void MenuView::render() {
                  scale_.toPixelsY(s.pbVLM.top), scale_.toPixelsX(s.pbVLM.width),
                  scale_.toPixelsY(s.pbVLM.height), SWP_NOACTIVATE | SWP_NOZORDER);
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
-        placeChild(cont_[k]->hwnd(), s.cont[k]);
-        placeChild(lists_[k], s.lstViewA[k]);
+        ControlState container = s.cont[k];
+        ControlState list = static_cast<const ControlState&>(s.lstViewA[k]);
+        container.height -= s.cutTwips;
+        list.height -= s.cutTwips;
+        placeChild(cont_[k]->hwnd(), container);
+        placeChild(lists_[k], list);
     }
     // The panels float above the groups when shown.
     // (HWND_TOP is the null handle, so it cannot go through placeChild's `after`.)

@@ -12,6 +12,8 @@ inline constexpr UINT kTrayNotify = WM_APP + 2;
 inline constexpr UINT kStartMenuClosed = WM_APP + 4;
 // A taskbar window (or a window inside one) was created or shown.
 inline constexpr UINT kTaskbarEvent = WM_APP + 5;
+// The watched taskbar moved or changed its size (one message for any number of moves).
+inline constexpr UINT kTaskbarMoved = WM_APP + 6;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
 
