@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "menu/dpi_sizes.h"
 #include "menu/imagelists.h"
 #include "menu/outside_changes.h"
 #include "menu/picture_jobs.h"
@@ -101,6 +102,9 @@ struct frmVeloraState {
     std::int32_t height = 8295;
     bool topmost = false;
     bool visible = false;
+    // The DPI the window is laid out, painted and its pictures sized at: the one of the
+    // monitor it is on (see frmVelora::setDpi), held to what a screen can have.
+    std::int32_t dpi = 96;
 
     // --- Controls ----------------------------------------------------------------------
     ControlState shpHead;
@@ -179,6 +183,7 @@ struct frmVeloraState {
 // 256 is held to 256, so a typo cannot make every small picture a megapixel.
 std::int32_t usableSmallIconSize(std::int32_t value) noexcept;
 
+// The large pictures' size at 96 dpi; at another DPI they are picturePixelsAt this.
 inline constexpr std::int32_t kLargeIconSize = 32;
 inline constexpr std::int32_t kListDesignHeight = 7455;   // each list and its container
 inline constexpr std::int32_t kWindowDesignHeight = 8295; // the window
@@ -205,6 +210,13 @@ class frmVelora {
     // Returns false after a failure. A build requested while one is running
     // does not interleave with it; it runs once the running one has ended.
     bool Form_Construct() noexcept;
+
+    // The DPI of the monitor the window is on, as the platform reports it. The next build
+    // lays out, places and takes its pictures at it (held as usableDpi holds it); the caller
+    // rebuilds when it changed. Until one is told, the screen's twips per pixel tell it.
+    void setDpi(std::int32_t reported) noexcept;
+    // The large pictures' side in pixels at the window's DPI.
+    std::int32_t largePictureSize() const noexcept { return s_.vlImgList.imageWidth; }
 
     // Whether another program changed the catalogue or the skin since the last build (the
     // caller rebuilds when it says so), and when to look again unasked. Never throws.
@@ -325,8 +337,12 @@ class frmVelora {
     // the bottom, `heightTwips` high.
     void placeBeside(const StartButtonChoice& bar, double heightTwips);
     void applySkin();
-    double twipsPerPixelX();
-    double twipsPerPixelY();
+    // 1440 / the window's DPI, the same across and down.
+    double twipsPerPixelX() const noexcept;
+    double twipsPerPixelY() const noexcept;
+    // The DPI a build works at: the one told, else the screen's.
+    std::int32_t buildDpi();
+    std::int32_t toldDpi_ = 0; // 0: none told
     // The edge of the taskbar the window was last placed by.
     ScreenEdge menuEdge_ = ScreenEdge::Bottom;
 

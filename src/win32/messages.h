@@ -14,5 +14,8 @@ inline constexpr UINT kStartMenuClosed = WM_APP + 4;
 inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
+// The menu window's DPI changed: it is built again at the new one, outside the message that
+// told it (which can come in the middle of placing the window).
+inline constexpr UINT kMenuDpiChanged = WM_APP + 21;
 
 } // namespace kesk::win::msg
