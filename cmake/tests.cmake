@@ -175,3 +175,20 @@ if(WIN32 AND KESK_WIN32_TEST_SOURCES)
                          LABELS "wine;codepage")
   endforeach()
 endif()
+
+# --- DPI: the menu window in prefixes whose DPI is 96, 120, 144 and 192 ------------------------
+# Wine reports the LogPixels value of the prefix for every monitor; each DPI has a prefix of its
+# own. A desktop larger than the largest menu, so that nothing is cut to the screen.
+if(WIN32 AND KESK_WIN32_TEST_SOURCES)
+  foreach(dpi 96 120 144 192)
+    set(name wine.dpi_${dpi})
+    add_test(NAME ${name}
+             COMMAND ${KESK_WINE_RUN} --prefix ${CMAKE_BINARY_DIR}/wineprefix-dpi${dpi}
+                     --desktop 2560x1600 --timeout 300 --dpi ${dpi}
+                     --env KESK_EXPECTED_DPI=${dpi}
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${name}.xml
+                     -- $<TARGET_FILE:win32_tests> --gtest_filter=MenuAtDpi.*)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix-dpi${dpi}
+                         LABELS "wine;dpi")
+  endforeach()
+endif()

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "menu/dpi_sizes.h"
 #include "menu/imagelists.h"
 #include "menu/outside_changes.h"
 #include "menu/picture_jobs.h"
@@ -109,6 +110,9 @@ struct frmVeloraState {
     // fits and shows as placed.
     std::int32_t cutTwips = 0;
     std::int32_t cutTop = 0;
+    // The DPI the window is laid out, painted and its pictures sized at: the one of the
+    // monitor it is on (see frmVelora::setDpi), held to what a screen can have.
+    std::int32_t dpi = 96;
 
     // --- Controls ----------------------------------------------------------------------
     ControlState shpHead;
@@ -197,6 +201,7 @@ inline constexpr std::int16_t kPanelCommandClose = 3;
 inline constexpr std::int16_t kPanelCommandFileLocation = 4;
 inline constexpr std::int16_t kPanelCommandRunAsAdministrator = 5;
 
+// The large pictures' size at 96 dpi; at another DPI they are picturePixelsAt this.
 inline constexpr std::int32_t kLargeIconSize = 32;
 inline constexpr std::int32_t kListDesignHeight = 7455;   // each list and its container
 inline constexpr std::int32_t kWindowDesignHeight = 8295; // the window
@@ -223,6 +228,13 @@ class frmVelora {
     // Returns false after a failure. A build requested while one is running
     // does not interleave with it; it runs once the running one has ended.
     bool Form_Construct() noexcept;
+
+    // The DPI of the monitor the window is on, as the platform reports it. The next build
+    // lays out, places and takes its pictures at it (held as usableDpi holds it); the caller
+    // rebuilds when it changed. Until one is told, the screen's twips per pixel tell it.
+    void setDpi(std::int32_t reported) noexcept;
+    // The large pictures' side in pixels at the window's DPI.
+    std::int32_t largePictureSize() const noexcept { return s_.vlImgList.imageWidth; }
 
     // Whether another program changed the catalogue or the skin since the last build (the
     // caller rebuilds when it says so), and when to look again unasked. Never throws.
@@ -366,8 +378,12 @@ class frmVelora {
     std::optional<StartButtonChoice> placedBy_;
     bool placedUnderPointer_ = false;
     void applySkin();
-    double twipsPerPixelX();
-    double twipsPerPixelY();
+    // 1440 / the window's DPI, the same across and down.
+    double twipsPerPixelX() const noexcept;
+    double twipsPerPixelY() const noexcept;
+    // The DPI a build works at: the one told, else the screen's.
+    std::int32_t buildDpi();
+    std::int32_t toldDpi_ = 0; // 0: none told
     // The edge of the taskbar the window was last placed by.
     ScreenEdge menuEdge_ = ScreenEdge::Bottom;
 

@@ -219,8 +219,12 @@ bool MenuView::create(HWND owner) {
                        WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, owner) == nullptr) {
         return false;
     }
-    scale_ = scaleFor(hwnd());
-    renderedDpi_ = dpiOf(hwnd());
+    // The one DPI of the window, for the presenter's layout and pictures and for painting.
+    // Held as the presenter holds it, so that the first build's DPI is the one rendered.
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(dpiOf(hwnd())));
+    presenter_.setDpi(dpi);
+    scale_ = scaleForDpi(static_cast<UINT>(dpi));
+    renderedDpi_ = static_cast<UINT>(dpi);
     sourcesReadMessage_ = RegisterWindowMessageW(kSourcesReadMessageName);
     buildsMessage_ = RegisterWindowMessageW(msg::kBuildsName);
 
@@ -361,7 +365,9 @@ void MenuView::render() {
         ~Rendering() { flag = before; }
     } rendering{rendering_, rendering_};
     rendering_ = true;
-    const UINT dpi = dpiOf(hwnd());
+    // The DPI the presenter laid the window out at, and no other: positions, fonts and
+    // pictures then agree.
+    const UINT dpi = static_cast<UINT>(s.dpi);
     const bool newDpi = dpi != renderedDpi_;
     if (newDpi) {
         renderedDpi_ = dpi;
@@ -904,6 +910,32 @@ void MenuView::paintWindow(HDC dc, const RECT& area) {
     drawLabel(dc, s.lblHedlineURL, 0, 0);
 }
 
+void MenuView::dpiChanged(UINT dpi, const RECT* suggested) {
+    // Where the system suggests, at once, so that the window does not stand at the old size
+    // on the new monitor; the presenter places it again when it has been built at the DPI.
+    if (suggested != nullptr) {
+        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    pendingDpi_ = dpi;
+    PostMessageW(hwnd(), msg::kMenuDpiChanged, 0, 0);
+}
+
+bool MenuView::followDpi() {
+    const UINT told = pendingDpi_ != 0 ? pendingDpi_ : dpiOf(hwnd());
+    pendingDpi_ = 0;
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(told));
+    presenter_.setDpi(dpi);
+    if (dpi == presenter_.state().dpi) {
+        render(); // back where the presenter placed it
+        return false;
+    }
+    presenter_.Form_Construct();
+    render();
+    return true;
+}
+
 void MenuView::paintVLM(HDC dc, const RECT& area) {
     const frmVeloraState& s = presenter_.state();
     std::vector<const ControlState*> headings;
@@ -969,8 +1001,10 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         return resizeMessage(msg, wParam, lParam);
     case WM_DPICHANGED:
-        // Everything is laid out in twips: a new DPI is a new render.
-        render();
+        guardEvent([&] { dpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
+        return 0;
+    case msg::kMenuDpiChanged:
+        guardEvent([this] { followDpi(); });
         return 0;
     default:
         break;

@@ -16,6 +16,9 @@ inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 inline constexpr UINT kTaskbarMoved = WM_APP + 6;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
+// The menu window's DPI changed: it is built again at the new one, outside the message that
+// told it (which can come in the middle of placing the window).
+inline constexpr UINT kMenuDpiChanged = WM_APP + 21;
 
 // A window message (registered under this name) the menu window answers with the number of
 // builds it has run, so that a measurement from outside can count rebuilds.
