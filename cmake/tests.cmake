@@ -188,7 +188,7 @@ if(WIN32 AND KESK_WIN32_TEST_SOURCES)
                      --env KESK_EXPECTED_DPI=${dpi}
                      --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${name}.xml
                      -- $<TARGET_FILE:win32_tests> --gtest_filter=MenuAtDpi.*)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix-dpi${dpi}
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
                          LABELS "wine;dpi")
   endforeach()
 endif()

@@ -746,12 +746,13 @@ void MenuView::restoreOrigin(HWND list, POINT wanted) {
         return p;
     };
     // Platforms differ in the sign the origin is reported with: a step that leads away from
-    // the wanted origin is taken back twice over.
+    // the wanted origin is taken back twice over. Only the rows scroll: the lists wrap their
+    // entries, and a platform's origin can stand left of 0 where labels overhang their icons,
+    // which must not shift the columns.
     POINT now = origin();
-    for (int step = 0; step < 2 && (now.x != wanted.x || now.y != wanted.y); ++step) {
-        const int dx = step == 0 ? wanted.x - now.x : now.x - wanted.x;
+    for (int step = 0; step < 2 && now.y != wanted.y; ++step) {
         const int dy = step == 0 ? wanted.y - now.y : now.y - wanted.y;
-        SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(dx), static_cast<LPARAM>(dy));
+        SendMessageW(list, LVM_SCROLL, 0, static_cast<LPARAM>(dy));
         now = origin();
     }
 }
