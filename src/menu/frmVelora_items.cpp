@@ -162,8 +162,9 @@ void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
         ~HideAfter() { w.Hide(); }
     } hideAfter{*this};
 
-    const MenuItem item = s_.menuItems.at(
-        recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size()));
+    const std::size_t record =
+        recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size());
+    const MenuItem item = s_.menuItems.at(record);
     if (items_.shell == nullptr) {
         return;
     }
@@ -173,6 +174,10 @@ void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
         items_.lastLaunchStarted =
             shellOpenFile(*items_.shell, launch->target, kShowDefault, launch->parameters,
                           launch->directory, "open", items_.owner, &items_.lastLaunchError);
+    }
+    if (items_.lastLaunchStarted) {
+        // Never in the way of the start: counting fails quietly.
+        skipOnError([&] { countLaunch(record); });
     }
 }
 

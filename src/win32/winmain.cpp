@@ -40,6 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             main.presenter().picStartBtn_Click();
             if (menu.loaded() && menu.isVisible()) {
                 menu.presenter()->shownFromKeyboard();
+                menu.view()->takeKeyboard();
             }
         },
         [&main](const std::string& combination) { main.presenter().hotkeyRefused(combination); });
@@ -56,6 +57,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // returns if the thread is told to quit some other way.
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // The menu sees its keys first, as a dialog does.
+        if (menu.view() != nullptr && menu.view()->translateKey(msg)) {
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
