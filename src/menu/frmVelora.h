@@ -354,6 +354,8 @@ class frmVelora {
     // The window lost activation to another window.
     void Form_Deactivate() noexcept;
     KeyFocus keyFocus() const noexcept;
+    // The window shown now was opened from the keyboard.
+    bool keyboardOpened() const noexcept { return keyboardOpened_ && s_.visible; }
     // The user put the editor's focus on a control (by the mouse); kept for Tab.
     void setEditorFocus(std::int16_t control) noexcept;
     // The list and entry that the keys move from; none when no entry is selected.

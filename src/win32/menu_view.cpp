@@ -918,6 +918,10 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         guardEvent([this] { takePictures(); });
         return 0;
     }
+    if (msg == msg::kActivationSettled) {
+        guardEvent([this] { activationSettled(); });
+        return 0;
+    }
     if (sourcesReadMessage_ != 0 && msg == sourcesReadMessage_) {
         return worker_ != nullptr ? static_cast<LRESULT>(worker_->sourcesRead()) : 0;
     }

@@ -240,6 +240,7 @@ class MenuView final : public Window {
 
   private:
     bool activationMessage(WPARAM wParam, LPARAM lParam);
+    void activationSettled();
     bool isOwnWindow(HWND w) const noexcept;
     // The control that has the keys gets the focus, its entry is scrolled into view, and
     // screen readers hear the query and the command.

@@ -3,6 +3,7 @@
 // named for screen readers.
 #include "win32/menu_view.h"
 
+#include "win32/messages.h"
 #include "win32/wtext.h"
 
 #include <commctrl.h>
@@ -109,6 +110,12 @@ bool MenuView::translateKey(const MSG& msg) {
             }
             const std::optional<MenuKey> key = menuKeyOf(msg.wParam, shift);
             if (!key) {
+                // A list would act on a key of its own (Space selects, letters search): outside
+                // the editor's fields the key only becomes its character, which is the query's.
+                if (msg.message == WM_KEYDOWN && editorControlOf(msg.hwnd) < 0) {
+                    TranslateMessage(&msg);
+                    taken = true;
+                }
                 return;
             }
             if (presenter_.keyFocus() == KeyFocus::Editor) {
@@ -144,9 +151,30 @@ bool MenuView::activationMessage(WPARAM wParam, LPARAM lParam) {
     if (isOwnWindow(reinterpret_cast<HWND>(lParam))) {
         return false;
     }
+    // Who has the activation is known only once the switch is over (and on this Wine, focus
+    // comes from the X server late): decide then.
+    PostMessageW(hwnd(), msg::kActivationSettled, 0, 0);
+    return true;
+}
+
+void MenuView::activationSettled() {
+    if (hwnd() == nullptr || !presenter_.state().visible) {
+        return;
+    }
+    HWND now = GetForegroundWindow();
+    if (isOwnWindow(now)) {
+        return;
+    }
+    if (now == nullptr) {
+        // Nobody took the keyboard: a menu opened by keys keeps it.
+        if (presenter_.keyboardOpened()) {
+            SetForegroundWindow(hwnd());
+            showKeyFocus();
+        }
+        return;
+    }
     presenter_.Form_Deactivate();
     render();
-    return true;
 }
 
 void MenuView::showKeyFocus() {

@@ -14,5 +14,8 @@ inline constexpr UINT kStartMenuClosed = WM_APP + 4;
 inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
+// Posted to the menu window when it lost activation: who has it is known once the switch is
+// over.
+inline constexpr UINT kActivationSettled = WM_APP + 21;
 
 } // namespace kesk::win::msg
