@@ -75,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(f.matchOf(k, folded) == kesk::finder::MatchKind::None, "unfound items miss");
         }
     }
+    // Typed key by key, the answer is the same as at once.
+    kesk::finder::Finder typed;
+    typed.setItems(items);
+    for (std::size_t k = 1; k < query.size(); k += 1 + k / 4) {
+        typed.find(query.substr(0, k));
+    }
+    const auto again = typed.find(query);
+    check(again.size() == found.size(), "typing finds as many");
+    for (std::size_t k = 0; k < again.size() && k < found.size(); ++k) {
+        check(again[k].item == found[k].item && again[k].kind == found[k].kind,
+              "typing finds the same in the same order");
+    }
     (void)kesk::finder::launchCountOf(query);
     return 0;
 }

@@ -197,6 +197,8 @@ std::uint32_t oneMoreLaunch(std::uint32_t count) noexcept {
 
 void Finder::setItems(const std::vector<Candidate>& items) {
     items_.clear();
+    lastQuery_.clear();
+    lastFound_.clear();
     items_.reserve(items.size());
     for (const Candidate& c : items) {
         Prepared p;
@@ -256,25 +258,50 @@ MatchKind Finder::matchOf(std::size_t item, std::string_view q) const noexcept {
     return MatchKind::None;
 }
 
-std::vector<Match> Finder::find(std::string_view query) const {
+std::vector<Match> Finder::find(std::string_view query) {
     std::vector<Match> found;
     const std::string q = fold(query);
     if (q.empty()) {
+        lastQuery_.clear();
+        lastFound_.clear();
         return found;
     }
-    for (std::size_t k = 0; k < items_.size(); ++k) {
+    const bool narrowing = !lastQuery_.empty() && q.starts_with(lastQuery_);
+    std::vector<std::size_t> matched;
+    const auto consider = [&](std::size_t k) {
         const MatchKind kind = matchOf(k, q);
         if (kind != MatchKind::None) {
             found.push_back({k, kind});
+            matched.push_back(k);
+        }
+    };
+    if (narrowing) {
+        for (const std::size_t k : lastFound_) {
+            consider(k);
+        }
+    } else {
+        for (std::size_t k = 0; k < items_.size(); ++k) {
+            consider(k);
         }
     }
-    // Stable: among equal kinds and counts the catalogue's order stays.
-    std::stable_sort(found.begin(), found.end(), [this](const Match& a, const Match& b) {
-        if (a.kind != b.kind) {
-            return a.kind < b.kind;
+    lastQuery_ = q;
+    lastFound_ = std::move(matched);
+    // By kind first, in one pass; then, where counts differ, by count. Stable: among equal
+    // kinds and counts the catalogue's order stays.
+    std::array<std::vector<Match>, static_cast<std::size_t>(MatchKind::None)> byKind;
+    for (const Match& m : found) {
+        byKind[static_cast<std::size_t>(m.kind)].push_back(m);
+    }
+    found.clear();
+    for (std::vector<Match>& bucket : byKind) {
+        const auto more = [this](const Match& a, const Match& b) {
+            return items_[a.item].launches > items_[b.item].launches;
+        };
+        if (!std::is_sorted(bucket.begin(), bucket.end(), more)) {
+            std::stable_sort(bucket.begin(), bucket.end(), more);
         }
-        return items_[a.item].launches > items_[b.item].launches;
-    });
+        found.insert(found.end(), bucket.begin(), bucket.end());
+    }
     return found;
 }
 

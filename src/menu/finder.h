@@ -66,7 +66,9 @@ class Finder {
     // How item `item` matches the folded query `query`.
     MatchKind matchOf(std::size_t item, std::string_view foldedQuery) const noexcept;
     // Every matching item, best first. An empty query (after folding) matches nothing.
-    std::vector<Match> find(std::string_view query) const;
+    // Typing only lengthens a query, and whatever matches the longer one matches the shorter
+    // one too: a query that extends the last one searches the last one's matches only.
+    std::vector<Match> find(std::string_view query);
 
   private:
     struct Prepared {
@@ -77,6 +79,8 @@ class Finder {
         std::uint32_t launches = 0;
     };
     std::vector<Prepared> items_;
+    std::string lastQuery_;              // folded; empty: no narrowing
+    std::vector<std::size_t> lastFound_; // the items it matched, in catalogue order
 };
 
 } // namespace kesk::finder

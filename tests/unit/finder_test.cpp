@@ -165,6 +165,48 @@ TEST(LaunchCounts, AnotherStartNeverOverflows) {
     EXPECT_EQ(kesk::finder::oneMoreLaunch(kesk::finder::kMaxLaunches), kesk::finder::kMaxLaunches);
 }
 
+struct TypingCase {
+    const char* rule;
+    std::vector<std::string> queries; // as typed, one per keystroke
+};
+
+class Typing : public testing::TestWithParam<TypingCase> {};
+
+// Each answer while typing is what a fresh search for that query gives.
+TEST_P(Typing, FindsWhatAFreshSearchFinds) {
+    const std::vector<Candidate> items = {item("Notepad", "C:\\n.exe"), item("My Notes"),
+                                          item("Task Manager", "C:\\taskmgr.exe"),
+                                          item("\xC3\x9C"
+                                               "ber"),
+                                          item("Tm", "", 4)};
+    Finder typed;
+    typed.setItems(items);
+    for (const std::string& q : GetParam().queries) {
+        Finder fresh;
+        fresh.setItems(items);
+        std::vector<std::pair<std::size_t, MatchKind>> a;
+        std::vector<std::pair<std::size_t, MatchKind>> b;
+        for (const auto& m : typed.find(q)) {
+            a.emplace_back(m.item, m.kind);
+        }
+        for (const auto& m : fresh.find(q)) {
+            b.emplace_back(m.item, m.kind);
+        }
+        EXPECT_EQ(a, b) << GetParam().rule << ": " << q;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Typing,
+    testing::Values(TypingCase{"lengthening", {"n", "no", "not", "note"}},
+                    TypingCase{"Backspace widens again", {"note", "not", "no", "n"}},
+                    TypingCase{"a new start", {"no", "ta", "tm"}},
+                    TypingCase{"emptied and typed again", {"t", "", "t", "tm"}},
+                    TypingCase{"an accent completes a character",
+                               {"\xC3", "\xC3\x9C",
+                                "\xC3\x9C"
+                                "b"}}));
+
 TEST(Ranking, FollowsCountsThatChange) {
     Finder f;
     f.setItems({item("Notes"), item("Notepad")});
