@@ -60,6 +60,10 @@ void clearItem(MenuItem& item) noexcept {
     item.TargetMissing = 0;
 }
 
+// The context panel: its command rows and its width.
+constexpr std::size_t kPanelRows = 6;
+constexpr std::int32_t kPanelWidth = 2730;
+
 // Builds are told apart across windows too: a window loaded after another was unloaded
 // shares the picture service with it, and must never take that one's late results.
 std::uint64_t nextPictureGeneration() noexcept {
@@ -93,14 +97,23 @@ frmVelora::frmVelora(Desktop& desktop) : desktop_(desktop) {
         static_cast<ControlState&>(s_.lstViewA[k]) = control(0, 0, kColumnWidth, kListDesignHeight);
     }
 
-    s_.pbMenu = control(5640, 840, 1995, 1635);
+    // Rows of 300 twips below the headline; the panel is wide enough for the longest caption
+    // on one line.
+    s_.pbMenu =
+        control(5640, 840, kPanelWidth, 360 + 300 * static_cast<std::int32_t>(kPanelRows) + 75);
     s_.pbMenu.visible = false;
     s_.pbMenu.backColour = 0x00808080;
     s_.lblMenuHeadline = label(0, 0, 2775, 255, "", 9.75, true);
     s_.lblMenuHeadline.singleLine = true;
-    const std::array<const char*, 4> menuCaptions = {"Edit", "Remove", "Refresh all", "Close menu"};
+    static_assert(kPanelRows == std::tuple_size_v<decltype(s_.lblMenu)>);
+    const std::array<const char*, kPanelRows> menuCaptions = {"Edit",
+                                                              "Remove",
+                                                              "Refresh all",
+                                                              "Close menu",
+                                                              "Open file location",
+                                                              "Run as administrator"};
     for (std::size_t k = 0; k < s_.lblMenu.size(); ++k) {
-        s_.lblMenu[k] = label(120, 360 + 300 * static_cast<std::int32_t>(k), 1635, 255,
+        s_.lblMenu[k] = label(120, 360 + 300 * static_cast<std::int32_t>(k), kPanelWidth - 240, 255,
                               menuCaptions[k], 9.75, true);
         s_.lblMenu[k].transparent = true;
     }
@@ -226,8 +239,22 @@ OutsideChanges::Verdict frmVelora::checkOutsideChanges() noexcept {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
         verdict = outside_.check(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
                                  stampOf(), fileio::isOwnWrite);
+        // A catalogue the store will not read (a folder in its place, a file beyond the
+        // store's limit) would build an empty menu: the last one stays until a readable
+        // file is back, which the watch reports as a change of its own.
+        if ((verdict.rebuild || verdict.recheckMs > 0) && catalogueRefused()) {
+            verdict = OutsideChanges::Verdict{};
+        }
     });
     return verdict;
+}
+
+bool frmVelora::catalogueRefused() {
+    const std::string path = catalogue::cataloguePath();
+    if (const std::optional<fileio::FileStamp> stamp = desktop_.fileStamp(path)) {
+        return stamp->size > ini::kMaxFileBytes;
+    }
+    return desktop_.pathExists(path);
 }
 
 void frmVelora::construct() {
@@ -838,8 +865,9 @@ void frmVelora::applySkin() {
     // behaves as designed if it is ever made opaque.
     s_.lblHedlineURL.backColour = s_.lblHeadline.foreColour;
 
+    menuForeColour_ = colour(SkinColour::MENU_FG);
     for (ControlState& entry : s_.lblMenu) {
-        entry.foreColour = colour(SkinColour::MENU_FG);
+        entry.foreColour = panelCommandColour(entry.enabled);
     }
     for (ControlState& entry : s_.lblMenu) {
         entry.backColour = colour(SkinColour::MENU_BG);

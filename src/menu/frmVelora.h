@@ -67,6 +67,9 @@ struct ControlState {
     // A label whose text runs on one line and is cut at the edge of what holds it, instead of
     // wrapping into lines below its height, where they would be lost.
     bool singleLine = false;
+    // A command that cannot act on what it is offered for: drawn greyed, and a click on it does
+    // nothing.
+    bool enabled = true;
 };
 
 struct ListEntry {
@@ -146,7 +149,9 @@ struct frmVeloraState {
 
     ControlState pbMenu;
     ControlState lblMenuHeadline;
-    std::array<ControlState, 4> lblMenu;
+    // The context panel's commands, from the top: "Edit", "Remove", "Refresh all", "Close menu",
+    // "Open file location", "Run as administrator" (kPanelCommand...).
+    std::array<ControlState, 6> lblMenu;
 
     ControlState containerEditItem;
     ControlState lblItemEditHeadline;
@@ -212,6 +217,17 @@ struct frmVeloraState {
 // 256 is held to 256, so a typo cannot make every small picture a megapixel.
 std::int32_t usableSmallIconSize(std::int32_t value) noexcept;
 
+// The context panel's commands by their index in lblMenu.
+inline constexpr std::int16_t kPanelCommandEdit = 0;
+inline constexpr std::int16_t kPanelCommandRemove = 1;
+inline constexpr std::int16_t kPanelCommandRefreshAll = 2;
+inline constexpr std::int16_t kPanelCommandClose = 3;
+inline constexpr std::int16_t kPanelCommandFileLocation = 4;
+inline constexpr std::int16_t kPanelCommandRunAsAdministrator = 5;
+// Per command, the byte of its caption that is its underlined letter: E, R, f, C, O and the a of
+// "administrator", no two alike, so that one key press names one command.
+inline constexpr std::array<std::size_t, 6> kPanelCommandLetters = {0, 0, 2, 0, 0, 7};
+
 inline constexpr std::int32_t kLargeIconSize = 32;
 inline constexpr std::int32_t kListDesignHeight = 7455;   // each list and its container
 inline constexpr std::int32_t kWindowDesignHeight = 8295; // the window
@@ -242,6 +258,10 @@ class frmVelora {
     // Whether another program changed the catalogue or the skin since the last build (the
     // caller rebuilds when it says so), and when to look again unasked. Never throws.
     OutsideChanges::Verdict checkOutsideChanges() noexcept;
+    // The rebuild for such a change, in place: as Form_Construct, but an entry that was
+    // selected stays selected when its item (the same section, in the same list) is still
+    // there, so the user does not lose their place because another program saved.
+    bool rebuildForOutsideChange() noexcept;
 
     // --- Routines other parts of the window use -------------------------------------------
     // The taskbar's height in pixels (0 without a taskbar). Throws
@@ -262,6 +282,8 @@ class frmVelora {
     static std::vector<std::string> watchedFiles();
     static std::string hotkeyOf(clsINIFile& ini);
     OutsideChanges::StampOf stampOf();
+    // Something stands in the catalogue's place that the store does not read as a catalogue.
+    bool catalogueRefused();
     // The first icon stored in the file, added to both lists; its number, or 0
     // when the file holds none.
     std::int16_t addIconFromExe(const std::string& path);
@@ -314,6 +336,8 @@ class frmVelora {
     void lstViewA_ItemClick(std::size_t Index, std::size_t entry) noexcept;
     // Starts the entry's item through the shell and hides the window, whatever the start did.
     void launchItem(std::size_t Index, std::size_t entry);
+    // The same for a record, with the shell's verb `operation` ("open", "runas").
+    void startItem(const MenuItem& item, const char* operation);
     // Fills, places and shows pbMenu for the selected entry of list Index.
     void showItemMenu(std::size_t Index) noexcept;
     // A copy of the item of the last selected entry of currentList; the empty
@@ -321,8 +345,16 @@ class frmVelora {
     // entry key that names no record.
     MenuItem findSelectedItem() const;
     void lblMenu_MouseMove(std::int16_t Index) noexcept;
-    // Runs command Index (0 Edit, 1 Remove, 2 Refresh all, 3 Close menu), then hides pbMenu.
+    // Runs command Index (kPanelCommand...), then hides pbMenu. A greyed command does nothing
+    // and leaves the panel open.
     void lblMenu_Click(std::int16_t Index) noexcept;
+    // Shows the panel's item in its folder in the shell's file window (a shortcut: its
+    // target) and hides the window. Nothing for an item without a file there: an address, an
+    // empty, refused or missing Target.
+    void openFileLocation();
+    // Starts the panel's item as a left click does, asking the shell for elevated rights, and
+    // hides the window whatever the start did (a refused elevation included).
+    void runAsAdministrator();
     // Deletes the section (never the one with the empty name) and rebuilds.
     void removeItem(const std::string& section);
     void openItemEditor();
@@ -377,6 +409,12 @@ class frmVelora {
     void selectEntry(std::size_t list, std::size_t entry) noexcept;
     bool moveInLists(MenuKey key);
     bool panelKey(MenuKey key);
+    bool panelRowEnabled(std::int16_t row) const noexcept;
+    // The first enabled row after `from` going by `step` (1 down, -1 up).
+    std::optional<std::int16_t> nextEnabledPanelRow(int from, int step) const noexcept;
+    void moveToPanelRow(std::optional<std::int16_t> row) noexcept;
+    // A command chosen by keys; a greyed one does nothing.
+    void runPanelCommand(std::int16_t row) noexcept;
     bool editorKey(MenuKey key, bool shift);
     void openPanelByKeys();
     void countLaunch(std::size_t record);
@@ -441,6 +479,10 @@ class frmVelora {
         std::optional<std::size_t> editorSourceAwaited;
     };
     void loadPanelPicture(const char* file, const ControlState& panel, Bitmap& picture);
+    void setPanelCommandEnabled(std::int16_t Index, bool enabled);
+    Colour panelCommandColour(bool enabled);
+    // The skin's colour of the panel's commands.
+    Colour menuForeColour_ = 0;
     void colourEditField(std::size_t k) noexcept;
     ItemsState items_;
     Bitmap tmpPicBoxSurface_;

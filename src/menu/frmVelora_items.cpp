@@ -116,11 +116,59 @@ std::optional<LaunchPaths> launchPaths(Desktop& desktop, const MenuItem& item, E
     return out;
 }
 
+// The file "Open file location" shows for an item: its Target resolved, when that names a file
+// or folder that is there. Nothing for an address, an empty or refused Target, or one on a
+// network host not known to answer (the window's thread never waits for one).
+std::optional<std::string> fileLocationPath(Desktop& desktop, const MenuItem& item) {
+    if (item.Target.empty() || paths::isAddress(item.Target)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> path = paths::checkablePath(desktop, item.Target, 0);
+    if (!path || !desktop.pathExists(*path)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
 } // namespace
 
 void frmVelora::setShell(ShellExecutor* shell, OwnerHandle owner) noexcept {
     items_.shell = shell;
     items_.owner = owner;
+}
+
+bool frmVelora::rebuildForOutsideChange() noexcept {
+    std::array<std::vector<std::string>, catalogue::kGroupCount> selected;
+    skipOnError([&] {
+        for (std::size_t k = 0; k < s_.lstViewA.size(); ++k) {
+            for (const ListEntry& entry : s_.lstViewA[k].entries) {
+                const std::int32_t record = catalogue::entryIndex(entry.key);
+                if (entry.selected && record >= 0 &&
+                    static_cast<std::size_t>(record) < s_.menuItems.size()) {
+                    selected[k].push_back(s_.menuItems[static_cast<std::size_t>(record)].Section);
+                }
+            }
+        }
+    });
+    const bool ok = Form_Construct();
+    skipOnError([&] {
+        for (std::size_t k = 0; k < s_.lstViewA.size(); ++k) {
+            if (selected[k].empty()) {
+                continue;
+            }
+            for (ListEntry& entry : s_.lstViewA[k].entries) {
+                const std::int32_t record = catalogue::entryIndex(entry.key);
+                if (record < 0 || static_cast<std::size_t>(record) >= s_.menuItems.size()) {
+                    continue;
+                }
+                const std::string& section = s_.menuItems[static_cast<std::size_t>(record)].Section;
+                entry.selected = std::any_of(
+                    selected[k].begin(), selected[k].end(),
+                    [&section](const std::string& was) { return sameSectionName(was, section); });
+            }
+        }
+    });
+    return ok;
 }
 
 void frmVelora::setEntrySelected(std::size_t Index, std::size_t entry, bool selected) noexcept {
@@ -162,9 +210,12 @@ void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
         ~HideAfter() { w.Hide(); }
     } hideAfter{*this};
 
-    const std::size_t record =
-        recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size());
-    const MenuItem item = s_.menuItems.at(record);
+    const MenuItem item = s_.menuItems.at(
+        recordIndex(s_.lstViewA.at(Index).entries.at(entry).key, s_.menuItems.size()));
+    startItem(item, "open");
+}
+
+void frmVelora::startItem(const MenuItem& item, const char* operation) {
     if (items_.shell == nullptr) {
         return;
     }
@@ -173,11 +224,11 @@ void frmVelora::launchItem(std::size_t Index, std::size_t entry) {
     if (launch) {
         items_.lastLaunchStarted =
             shellOpenFile(*items_.shell, launch->target, kShowDefault, launch->parameters,
-                          launch->directory, "open", items_.owner, &items_.lastLaunchError);
+                          launch->directory, operation, items_.owner, &items_.lastLaunchError);
     }
-    if (items_.lastLaunchStarted) {
+    if (items_.lastLaunchStarted && !item.ID.empty()) {
         // Never in the way of the start: counting fails quietly.
-        skipOnError([&] { countLaunch(record); });
+        skipOnError([&] { countLaunch(recordIndex(item.ID, s_.menuItems.size())); });
     }
 }
 
@@ -207,7 +258,22 @@ void frmVelora::showItemMenu(std::size_t Index) noexcept {
     });
     skipOnError(
         [&] { loadPanelPicture(catalogue::kSkinMenuBackgroundFile, s_.pbMenu, s_.pbMenuPicture); });
+    bool located = false;
+    skipOnError([&] { located = fileLocationPath(desktop_, findSelectedItem()).has_value(); });
+    skipOnError([&] { setPanelCommandEnabled(kPanelCommandFileLocation, located); });
     s_.pbMenu.visible = true;
+}
+
+void frmVelora::setPanelCommandEnabled(std::int16_t Index, bool enabled) {
+    ControlState& label = s_.lblMenu.at(static_cast<std::size_t>(Index));
+    label.enabled = enabled;
+    label.foreColour = panelCommandColour(enabled);
+}
+
+Colour frmVelora::panelCommandColour(bool enabled) {
+    // A greyed command in the platform's colour of greyed text.
+    constexpr auto kGrayText = static_cast<Colour>(0x80000011);
+    return enabled ? menuForeColour_ : shownColour(desktop_, kGrayText);
 }
 
 MenuItem frmVelora::findSelectedItem() const {
@@ -241,7 +307,7 @@ void frmVelora::loadPanelPicture(const char* file, const ControlState& panel, Bi
 
 void frmVelora::lblMenu_MouseMove(std::int16_t Index) noexcept {
     if (Index < 0 || static_cast<std::size_t>(Index) >= s_.lblMenu.size() ||
-        s_.menuHoverIndex == Index) {
+        s_.menuHoverIndex == Index || !s_.lblMenu[static_cast<std::size_t>(Index)].enabled) {
         return;
     }
     for (ControlState& label : s_.lblMenu) {
@@ -252,12 +318,16 @@ void frmVelora::lblMenu_MouseMove(std::int16_t Index) noexcept {
 }
 
 void frmVelora::lblMenu_Click(std::int16_t Index) noexcept {
+    if (Index >= 0 && static_cast<std::size_t>(Index) < s_.lblMenu.size() &&
+        !s_.lblMenu[static_cast<std::size_t>(Index)].enabled) {
+        return;
+    }
     guardEvent([&] {
         switch (Index) {
-        case 0:
+        case kPanelCommandEdit:
             openItemEditor();
             break;
-        case 1: {
+        case kPanelCommandRemove: {
             // No confirmation is asked, so only the item the panel was opened
             // for, and still selected, is ever removed.
             const MenuItem r = findSelectedItem();
@@ -266,14 +336,45 @@ void frmVelora::lblMenu_Click(std::int16_t Index) noexcept {
             }
             break;
         }
-        case 2:
+        case kPanelCommandRefreshAll:
             Form_Construct();
+            break;
+        case kPanelCommandFileLocation:
+            openFileLocation();
+            break;
+        case kPanelCommandRunAsAdministrator:
+            runAsAdministrator();
             break;
         default:
             break;
         }
     });
     s_.pbMenu.visible = false;
+}
+
+void frmVelora::openFileLocation() {
+    const MenuItem r = findSelectedItem();
+    if (items_.panelSection.empty() || r.Section != items_.panelSection) {
+        return;
+    }
+    if (const std::optional<std::string> path = fileLocationPath(desktop_, r)) {
+        desktop_.showFileLocation(*path);
+        // The user goes on in the file window, which the menu would stand over.
+        Hide();
+    }
+}
+
+void frmVelora::runAsAdministrator() {
+    const MenuItem r = findSelectedItem();
+    // Elevated rights are only ever asked for the item the panel was opened for.
+    if (items_.panelSection.empty() || r.Section != items_.panelSection) {
+        return;
+    }
+    struct HideAfter {
+        frmVelora& w;
+        ~HideAfter() { w.Hide(); }
+    } hideAfter{*this};
+    startItem(r, "runas");
 }
 
 void frmVelora::reportFailedSave(const clsINIFile& ini) noexcept {

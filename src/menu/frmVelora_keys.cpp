@@ -3,7 +3,6 @@
 #include "menu/frmVelora.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
 #include "settings/clsINIFile.h"
@@ -185,11 +184,8 @@ bool frmVelora::Form_KeyPress(const std::string& character) noexcept {
                 const std::string& caption = s_.lblMenu[k].caption;
                 if (letters[k] != std::string::npos &&
                     finder::fold(caption.substr(letters[k], 1)) == typed) {
-                    const bool editing = k == 0;
-                    lblMenu_Click(static_cast<std::int16_t>(k));
-                    if (editing && s_.containerEditItem.visible) {
-                        s_.editorFocus = 0;
-                    }
+                    // A greyed command's letter does nothing, and no other command takes it.
+                    runPanelCommand(static_cast<std::int16_t>(k));
                     break;
                 }
             }
@@ -282,35 +278,68 @@ void frmVelora::openPanelByKeys() {
     s_.lastMouseY = conv::checkedInteger(
         std::min<std::int64_t>(static_cast<std::int64_t>(at->second) * kEntryPitchTwips, 32767));
     showItemMenu(at->first);
-    if (!s_.menuHoverIndex) {
-        lblMenu_MouseMove(0);
+    // The keys need a row to stand on, and a greyed one cannot be it.
+    const std::optional<std::int16_t> hover = s_.menuHoverIndex;
+    if (!hover || !panelRowEnabled(*hover)) {
+        moveToPanelRow(nextEnabledPanelRow(-1, 1));
+    }
+}
+
+bool frmVelora::panelRowEnabled(std::int16_t row) const noexcept {
+    return row >= 0 && static_cast<std::size_t>(row) < s_.lblMenu.size() &&
+           s_.lblMenu[static_cast<std::size_t>(row)].enabled;
+}
+
+std::optional<std::int16_t> frmVelora::nextEnabledPanelRow(int from, int step) const noexcept {
+    // Greyed rows are stepped over, and the walk wraps round; none when every row is greyed.
+    const int rows = static_cast<int>(s_.lblMenu.size());
+    for (int i = 1; i <= rows; ++i) {
+        const auto row = static_cast<std::int16_t>(((from + step * i) % rows + rows) % rows);
+        if (panelRowEnabled(row)) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+void frmVelora::moveToPanelRow(std::optional<std::int16_t> row) noexcept {
+    if (row) {
+        lblMenu_MouseMove(*row);
+    }
+}
+
+void frmVelora::runPanelCommand(std::int16_t row) noexcept {
+    if (!panelRowEnabled(row)) {
+        return;
+    }
+    lblMenu_Click(row);
+    if (row == kPanelCommandEdit && s_.containerEditItem.visible) {
+        s_.editorFocus = 0;
     }
 }
 
 bool frmVelora::panelKey(MenuKey key) {
-    const auto rows = static_cast<std::int16_t>(s_.lblMenu.size());
-    const std::int16_t at = s_.menuHoverIndex.value_or(-1);
+    const int rows = static_cast<int>(s_.lblMenu.size());
+    const std::optional<std::int16_t> hover = s_.menuHoverIndex;
     switch (key) {
     case MenuKey::Up:
-        lblMenu_MouseMove(at <= 0 ? static_cast<std::int16_t>(rows - 1)
-                                  : static_cast<std::int16_t>(at - 1));
+        moveToPanelRow(nextEnabledPanelRow(hover.value_or(rows), -1));
         return true;
     case MenuKey::Down:
     case MenuKey::Tab:
-        lblMenu_MouseMove(at + 1 >= rows ? 0 : static_cast<std::int16_t>(at + 1));
+        moveToPanelRow(nextEnabledPanelRow(hover.value_or(-1), 1));
         return true;
     case MenuKey::Home:
-        lblMenu_MouseMove(0);
+    case MenuKey::PageUp:
+        moveToPanelRow(nextEnabledPanelRow(-1, 1));
         return true;
     case MenuKey::End:
-        lblMenu_MouseMove(static_cast<std::int16_t>(rows - 1));
+    case MenuKey::PageDown:
+        moveToPanelRow(nextEnabledPanelRow(rows, -1));
         return true;
     case MenuKey::Enter:
-        if (at >= 0) {
-            lblMenu_Click(at);
-            if (at == 0 && s_.containerEditItem.visible) {
-                s_.editorFocus = 0;
-            }
+        if (hover) {
+            runPanelCommand(*hover);
         }
         return true;
     case MenuKey::Escape:
@@ -347,25 +376,13 @@ bool frmVelora::editorKey(MenuKey key, bool shift) {
     }
 }
 
+static_assert(std::tuple_size_v<decltype(frmVeloraState::lblMenu)> == kPanelCommandLetters.size());
+
 std::vector<std::size_t> frmVelora::commandLetters() const {
-    // Each command takes the first letter of its caption that no command above it took.
     std::vector<std::size_t> letters;
-    std::string taken;
-    for (const ControlState& label : s_.lblMenu) {
-        std::size_t pick = std::string::npos;
-        for (std::size_t i = 0; i < label.caption.size(); ++i) {
-            const auto c = static_cast<unsigned char>(label.caption[i]);
-            if (c >= 0x80 || std::isalnum(c) == 0) {
-                continue;
-            }
-            const char lower = static_cast<char>(std::tolower(c));
-            if (taken.find(lower) == std::string::npos) {
-                taken.push_back(lower);
-                pick = i;
-                break;
-            }
-        }
-        letters.push_back(pick);
+    for (std::size_t k = 0; k < s_.lblMenu.size(); ++k) {
+        const std::size_t at = kPanelCommandLetters[k];
+        letters.push_back(at < s_.lblMenu[k].caption.size() ? at : std::string::npos);
     }
     return letters;
 }

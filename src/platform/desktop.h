@@ -291,6 +291,14 @@ class Desktop {
     // File names (without directory, with extension, as the process list gives
     // them) of all running processes.
     virtual std::vector<std::string> processNames() = 0;
+
+    // --- Shell commands -----------------------------------------------------------------------
+    // Shows the file or folder at `path` (a full path) selected in its folder in the shell's file
+    // window; for a shortcut, what it points to (fileLocationOf in support/mdShellEx.h). Returns
+    // at once: the shortcut is read and the shell called away from the caller's thread, so a
+    // slow drive never holds a window. A path that is gone by then shows nothing, and no
+    // failure is ever shown.
+    virtual void showFileLocation(const std::string& path) { static_cast<void>(path); }
 };
 
 // The colour a skin value shows: a system colour as the platform has it now, a

@@ -7,6 +7,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "win32/wtext.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -41,16 +43,8 @@ constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
 
 #ifdef _WIN32
 
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
+using win::narrow;
+using win::widen;
 
 std::int64_t ticksOf(const FILETIME& ft) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) |
@@ -316,7 +310,7 @@ std::optional<std::optional<FileStamp>> nativeStat(const std::wstring& path) {
 } // namespace
 
 std::optional<FileStamp> stat(const std::string& path) {
-    const std::wstring w = wide(path);
+    const std::wstring w = widen(path);
     if (auto native = nativeStat(w)) {
         return *native;
     }
@@ -336,7 +330,7 @@ std::optional<FileStamp> stat(const std::string& path) {
 }
 
 std::optional<std::string> readAll(const std::string& path, std::uint64_t maxBytes) {
-    Handle h(CreateFileW(wide(path).c_str(), GENERIC_READ,
+    Handle h(CreateFileW(widen(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.ok()) {
@@ -367,18 +361,6 @@ std::optional<std::string> readAll(const std::string& path, std::uint64_t maxByt
 
 namespace {
 
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
 // Where an existing file or folder finally is, through every link on the way.
 std::optional<std::wstring> finalPathOf(const std::wstring& path) {
     // No access asked: this opens what others hold locked too, and follows
@@ -397,7 +379,7 @@ std::optional<std::wstring> finalPathOf(const std::wstring& path) {
         }
         if (n < out.size()) {
             out.resize(n);
-            return wide(withoutVerbatimPrefix(narrow(out)));
+            return widen(withoutVerbatimPrefix(narrow(out)));
         }
         out.assign(n, L'\0'); // n counts the terminating NUL when the buffer was short
     }
@@ -434,7 +416,7 @@ std::optional<std::wstring> writeTarget(const std::wstring& path) {
 } // namespace
 
 bool writeAtomic(const std::string& path, std::string_view bytes) {
-    const auto resolved = writeTarget(wide(path));
+    const auto resolved = writeTarget(widen(path));
     if (!resolved) {
         return false;
     }
@@ -444,7 +426,7 @@ bool writeAtomic(const std::string& path, std::string_view bytes) {
     if (exists && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return false;
     }
-    const std::wstring temp = target + wide(tempSuffix());
+    const std::wstring temp = target + widen(tempSuffix());
     Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                          nullptr));
     if (!h.ok()) {

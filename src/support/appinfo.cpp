@@ -5,6 +5,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "win32/wtext.h"
+
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -37,15 +39,7 @@ std::string executablePath() {
             return {};
         }
         if (n < buf.size()) {
-            const int len = static_cast<int>(n);
-            const int bytes =
-                WideCharToMultiByte(CP_UTF8, 0, buf.data(), len, nullptr, 0, nullptr, nullptr);
-            if (bytes <= 0) {
-                return {};
-            }
-            std::string out(static_cast<std::size_t>(bytes), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, buf.data(), len, out.data(), bytes, nullptr, nullptr);
-            return out;
+            return win::narrow(std::wstring_view(buf.data(), n));
         }
         if (buf.size() >= 32768 * 2) {
             return {};

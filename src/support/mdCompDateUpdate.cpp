@@ -9,6 +9,8 @@
 #include <memory>
 
 #ifdef _WIN32
+#include "win32/wtext.h"
+
 #include <windows.h>
 #endif
 
@@ -52,11 +54,9 @@ std::string systemShortDate() {
     const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buf,
                                   static_cast<int>(sizeof buf / sizeof buf[0]), nullptr);
     if (n > 1) {
-        const int len = n - 1; // without the terminating NUL
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, buf, len, nullptr, 0, nullptr, nullptr);
-        if (bytes > 0) {
-            std::string out(static_cast<std::size_t>(bytes), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, buf, len, out.data(), bytes, nullptr, nullptr);
+        // Without the terminating NUL.
+        std::string out = win::narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1)));
+        if (!out.empty()) {
             return out;
         }
     }

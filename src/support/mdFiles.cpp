@@ -1,8 +1,8 @@
 #include "support/mdFiles.h"
 
-#include <climits>
-
 #ifdef _WIN32
+#include "win32/wtext.h"
+
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -11,27 +11,6 @@
 #endif
 
 namespace kesk {
-
-namespace {
-
-#ifdef _WIN32
-// Invalid UTF-8 becomes U+FFFD; such a name then simply names no file.
-std::wstring toWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) {
-        return {};
-    }
-    const int len = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), len, nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), len, out.data(), n);
-    return out;
-}
-#endif
-
-} // namespace
 
 void splitPath(std::string_view path, std::string& root, std::string& directory,
                std::string& fileName, std::string& baseName, std::string& extension) {
@@ -88,7 +67,7 @@ bool fileExists(std::string_view path) noexcept {
     }
     try {
 #ifdef _WIN32
-        const std::wstring wide = toWide(path);
+        const std::wstring wide = win::widen(path);
         if (wide.empty()) {
             return false;
         }
@@ -125,7 +104,7 @@ bool fileExists(std::string_view path) noexcept {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8) {
 #ifdef _WIN32
-    return std::filesystem::path(toWide(utf8));
+    return std::filesystem::path(win::widen(utf8));
 #else
     return std::filesystem::path(std::string(utf8));
 #endif

@@ -2,6 +2,8 @@
 
 #include "support/appinfo.h"
 
+#include <algorithm>
+
 namespace kesk {
 
 namespace {
@@ -67,6 +69,67 @@ bool containsExe(const std::string& file) noexcept {
     return false;
 }
 
+bool isSeparator(char c) noexcept {
+    return c == '\\' || c == '/';
+}
+
+char foldedPathChar(char c) noexcept {
+    if (c == '/') {
+        return '\\';
+    }
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The same path as the file system sees it: names without regard to case, either separator.
+bool samePath(const std::string& a, const std::string& b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (foldedPathChar(a[i]) != foldedPathChar(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many leading characters name the root: "C:\" 3, "\\server\share" up to the
+// separator after the share, "\" 1; 0 for a relative path.
+std::size_t rootLength(const std::string& p) noexcept {
+    if (p.size() >= 2 && isSeparator(p[0]) && isSeparator(p[1])) {
+        std::size_t i = 2;
+        for (int part = 0; part < 2; ++part) {
+            while (i < p.size() && !isSeparator(p[i])) {
+                ++i;
+            }
+            if (part == 0 && i < p.size()) {
+                ++i;
+            }
+        }
+        return i;
+    }
+    if (p.size() >= 2 && p[1] == ':') {
+        return (p.size() >= 3 && isSeparator(p[2])) ? 3 : 2;
+    }
+    return (!p.empty() && isSeparator(p[0])) ? 1 : 0;
+}
+
+FileLocation locationOf(std::string path) {
+    const std::size_t root = rootLength(path);
+    while (path.size() > std::max<std::size_t>(root, 1) && isSeparator(path.back())) {
+        path.pop_back();
+    }
+    if (path.size() <= root) {
+        return FileLocation{path, {}};
+    }
+    const std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos || cut + 1 < root) {
+        return FileLocation{{}, path};
+    }
+    // The folder keeps a drive root's separator ("C:\"), not any other one.
+    return FileLocation{path.substr(0, std::max(cut, root)), path};
+}
+
 std::string errorSource() {
     return app::exeName() + ".ZOvava";
 }
@@ -77,6 +140,40 @@ ErrorRecord shellErrorRecord(std::int32_t r) {
     const ShellFailure f = shellFailure(r);
     return ErrorRecord{f.number != 0 ? f.number : kShellErrorBase + r, errorSource(),
                        f.description};
+}
+
+bool isShortcut(const std::string& path) noexcept {
+    static constexpr char kLnk[] = ".lnk";
+    if (path.size() < 4) {
+        return false;
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+        if (foldedPathChar(path[path.size() - 4 + k]) != kLnk[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+FileLocation fileLocationOf(const std::string& path, const std::optional<std::string>& linkTarget,
+                            bool linkTargetExists) {
+    if (isShortcut(path) && linkTarget && !linkTarget->empty() && linkTargetExists &&
+        !samePath(*linkTarget, path)) {
+        return locationOf(*linkTarget);
+    }
+    return locationOf(path);
+}
+
+std::string folderWindowParameters(const FileLocation& location) {
+    // A quoted text must not end in a backslash, which would escape its closing quote: a drive
+    // root ("C:\", no blanks possible) goes unquoted.
+    const auto quoted = [](const std::string& p) {
+        return (!p.empty() && isSeparator(p.back())) ? p : "\"" + p + "\"";
+    };
+    if (location.selected.empty()) {
+        return quoted(location.folder);
+    }
+    return "/select," + quoted(location.selected);
 }
 
 bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,

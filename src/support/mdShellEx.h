@@ -5,6 +5,7 @@
 #include "support/errors.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kesk {
@@ -41,5 +42,27 @@ bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t s
 // The error record for a shell failure code r (0 to 32): number and
 // description from the shell-error table, source "<exe name>.ZOvava".
 ErrorRecord shellErrorRecord(std::int32_t r);
+
+// Where "Open file location" takes the user: the folder the shell's file window opens on and
+// the entry it selects there (a full path; empty: the folder itself, nothing selected).
+struct FileLocation {
+    std::string folder;
+    std::string selected;
+    bool operator==(const FileLocation&) const = default;
+};
+
+// True for a shell shortcut file (a name ending in ".lnk", any case).
+bool isShortcut(const std::string& path) noexcept;
+
+// The location shown for the file or folder at `path`, a full path. A shortcut leads to its
+// target when `linkTarget` names one that exists (`linkTargetExists`) and is not the shortcut
+// itself; a broken, unreadable or self-pointing shortcut is shown in its own folder, so the
+// command always ends somewhere. A drive or share root has no folder above it: it is opened
+// itself.
+FileLocation fileLocationOf(const std::string& path, const std::optional<std::string>& linkTarget,
+                            bool linkTargetExists);
+
+// The parameters that make the shell's file window show `location`.
+std::string folderWindowParameters(const FileLocation& location);
 
 } // namespace kesk

@@ -1,5 +1,7 @@
 #include "tray/hotkey.h"
 
+#include "settings/profile.h"
+
 #include <array>
 #include <cctype>
 #include <vector>
@@ -37,16 +39,6 @@ bool sameLetters(std::string_view a, std::string_view b) {
         }
     }
     return true;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
 }
 
 std::uint32_t modifierOf(std::string_view part) {
@@ -108,7 +100,7 @@ std::optional<Hotkey> parseHotkey(std::string_view text) {
     std::size_t from = 0;
     for (;;) {
         const std::size_t plus = text.find('+', from);
-        parts.push_back(trimmed(text.substr(from, plus - from)));
+        parts.push_back(ini::trimBlanks(text.substr(from, plus - from)));
         if (plus == std::string_view::npos) {
             break;
         }

@@ -51,6 +51,8 @@ class Win32Desktop final : public Desktop {
     void messageBox(const std::string& text, const std::string& title) override;
     std::vector<std::string> processNames() override;
 
+    void showFileLocation(const std::string& path) override;
+
   private:
     IWICImagingFactory* wic() noexcept;
 
@@ -64,6 +66,10 @@ class Win32Desktop final : public Desktop {
 // full-size copy of a huge picture.
 inline constexpr std::uint64_t kMaxPictureFileBytes = 64ull << 20;
 inline constexpr std::uint64_t kMaxPicturePixels = 32ull << 20;
+
+// The program showFileLocation starts with the folder window's parameters: the system's
+// explorer.exe, or (for tests) a stand-in that records what it was given; empty: the system's.
+void setFolderWindowProgram(const std::wstring& program);
 
 // The taskbars, the windows that may be their start button, the monitors and the DPI, as the
 // window manager has them now. Empty when they cannot be told.

@@ -1,5 +1,6 @@
 #include "win32/folder_watch.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kesk::win {
@@ -83,13 +84,25 @@ void FolderWatch::waitForChanges() noexcept {
 
 LRESULT FolderWatch::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case kChangedMessage:
-        // Each change restarts the quiet time, so a burst gives one call.
-        SetTimer(hwnd(), kQuietTimer, kQuietMs, nullptr);
+    case kChangedMessage: {
+        // Each change restarts the quiet time, so a burst gives one call, but never beyond the
+        // longest wait since the burst's first change.
+        const ULONGLONG now = GetTickCount64();
+        if (!waiting_) {
+            waiting_ = true;
+            firstChange_ = now;
+        }
+        const ULONGLONG due = std::min(now + kQuietMs, firstChange_ + kLongestWaitMs);
+        SetTimer(hwnd(), kQuietTimer, due > now ? static_cast<UINT>(due - now) : USER_TIMER_MINIMUM,
+                 nullptr);
         return 0;
+    }
     case WM_TIMER:
         if (wParam == kQuietTimer || wParam == kRecheckTimer) {
             KillTimer(hwnd(), wParam);
+            if (wParam == kQuietTimer) {
+                waiting_ = false;
+            }
             const DWORD again = changed_ ? changed_() : 0;
             if (again > 0) {
                 SetTimer(hwnd(), kRecheckTimer, again, nullptr);

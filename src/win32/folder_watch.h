@@ -22,6 +22,9 @@ class FolderWatch final : public Window {
 
     // How long after the last change the call comes; within it, further changes join.
     static constexpr UINT kQuietMs = 120;
+    // A burst that goes on longer (a program saving without pause) is still reported this
+    // long after its first change, and so on, so that the menu keeps following it.
+    static constexpr UINT kLongestWaitMs = 350;
 
     FolderWatch() = default;
     ~FolderWatch() override;
@@ -38,6 +41,9 @@ class FolderWatch final : public Window {
     void waitForChanges() noexcept;
 
     Changed changed_;
+    // The first change not reported yet (GetTickCount64), while one waits.
+    bool waiting_ = false;
+    ULONGLONG firstChange_ = 0;
     std::vector<HANDLE> notifications_;
     HANDLE stopEvent_ = nullptr;
     std::thread thread_;

@@ -135,7 +135,10 @@ DWORD MenuPort::outsideChange() noexcept {
     }
     const OutsideChanges::Verdict verdict = presenter_->checkOutsideChanges();
     if (verdict.rebuild) {
-        guardEvent([this] { construct(); });
+        guardEvent([this] {
+            presenter_->rebuildForOutsideChange();
+            view_->render();
+        });
     }
     return static_cast<DWORD>(std::max<std::int64_t>(verdict.recheckMs, 0));
 }

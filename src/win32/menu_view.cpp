@@ -222,6 +222,7 @@ bool MenuView::create(HWND owner) {
     scale_ = scaleFor(hwnd());
     renderedDpi_ = dpiOf(hwnd());
     sourcesReadMessage_ = RegisterWindowMessageW(kSourcesReadMessageName);
+    buildsMessage_ = RegisterWindowMessageW(msg::kBuildsName);
 
     if (!pbVLM_.createChild(hwnd(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS)) {
         return false;
@@ -660,10 +661,17 @@ void MenuView::renderList(std::size_t k) {
     // sizes) fill the list again; otherwise only the entries that changed are touched, and
     // the control repaints just those.
     if (imagesReplaced_ || fontChanged || !samePlaces) {
+        // The list is filled again where the user had scrolled it to.
+        POINT before{};
+        const bool scrolled =
+            SendMessageW(list, LVM_GETORIGIN, 0, reinterpret_cast<LPARAM>(&before)) != FALSE;
         SendMessageW(list, WM_SETREDRAW, FALSE, 0);
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
         shown.clear();
         insertEntries(k, 0);
+        if (scrolled) {
+            restoreOrigin(list, before);
+        }
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, nullptr, TRUE);
         return;
@@ -718,6 +726,23 @@ void MenuView::renderList(std::size_t k) {
             SendMessageW(list, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(list, nullptr, TRUE);
         }
+    }
+}
+
+void MenuView::restoreOrigin(HWND list, POINT wanted) {
+    const auto origin = [list] {
+        POINT p{};
+        SendMessageW(list, LVM_GETORIGIN, 0, reinterpret_cast<LPARAM>(&p));
+        return p;
+    };
+    // Platforms differ in the sign the origin is reported with: a step that leads away from
+    // the wanted origin is taken back twice over.
+    POINT now = origin();
+    for (int step = 0; step < 2 && (now.x != wanted.x || now.y != wanted.y); ++step) {
+        const int dx = step == 0 ? wanted.x - now.x : now.x - wanted.x;
+        const int dy = step == 0 ? wanted.y - now.y : now.y - wanted.y;
+        SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(dx), static_cast<LPARAM>(dy));
+        now = origin();
     }
 }
 
@@ -924,6 +949,9 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (sourcesReadMessage_ != 0 && msg == sourcesReadMessage_) {
         return worker_ != nullptr ? static_cast<LRESULT>(worker_->sourcesRead()) : 0;
+    }
+    if (buildsMessage_ != 0 && msg == buildsMessage_) {
+        return static_cast<LRESULT>(presenter_.state().buildCount);
     }
     switch (msg) {
     case WM_ERASEBKGND:

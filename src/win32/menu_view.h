@@ -101,6 +101,8 @@ class MenuView final : public Window {
     void renderList(std::size_t k);
     // Inserts entries from..end of list k's state, each at its place.
     void insertEntries(std::size_t k, std::size_t from);
+    // Scrolls the list back to where LVM_GETORIGIN reported `wanted`.
+    void restoreOrigin(HWND list, POINT wanted);
     // Invalidates each window whose own painting would differ from what it shows.
     void invalidateChangedLooks(bool everything);
     void paintPlaceholder(std::size_t k, const NMLVCUSTOMDRAW& cd);
@@ -122,6 +124,7 @@ class MenuView final : public Window {
     std::int32_t renderedBatches_ = -1;
     PictureWorker* worker_ = nullptr;
     UINT sourcesReadMessage_ = 0;
+    UINT buildsMessage_ = 0;
     std::array<std::vector<ListEntry>, catalogue::kGroupCount> renderedEntries_;
     std::array<bool, catalogue::kGroupCount> renderedAttached_{};
     // The pictures the image lists hold, as the presenter gave them.

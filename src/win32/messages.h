@@ -18,4 +18,8 @@ inline constexpr UINT kPicturesReady = WM_APP + 20;
 // over.
 inline constexpr UINT kActivationSettled = WM_APP + 21;
 
+// A window message (registered under this name) the menu window answers with the number of
+// builds it has run, so that a measurement from outside can count rebuilds.
+inline constexpr wchar_t kBuildsName[] = L"KeskVLM.Builds";
+
 } // namespace kesk::win::msg

@@ -79,23 +79,13 @@ HBITMAP bitmapFromPixels(const Bitmap& picture) noexcept {
     if (picture.empty()) {
         return nullptr;
     }
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = picture.width;
-    bi.bmiHeader.biHeight = -picture.height; // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bmp == nullptr || bits == nullptr) {
-        if (bmp != nullptr) {
-            DeleteObject(bmp);
-        }
+    std::uint32_t* bits = nullptr;
+    UniqueBitmap bmp = newDib32(picture.width, picture.height, bits);
+    if (!bmp) {
         return nullptr;
     }
     std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof(Pixel));
-    return bmp;
+    return bmp.release();
 }
 
 StartButton::~StartButton() {

@@ -208,6 +208,159 @@ TEST_F(LiveCatalogue, ASkinColourChangedOutsideShows) {
         << "before " << std::hex << before << ", now " << background();
 }
 
+// The menu's build count once it has stayed the same for a second (the watch gathers a burst
+// over a fraction of that); -1 when the menu does not answer within the limit.
+long long settledBuilds(HWND menu) {
+    long long last = buildsOf(menu);
+    for (int i = 0; i < 30 && last >= 0; ++i) {
+        Sleep(1000);
+        const long long now = buildsOf(menu);
+        if (now == last) {
+            return now;
+        }
+        last = now;
+    }
+    return -1;
+}
+
+TEST_F(LiveCatalogue, ABurstOfOutsideWritesGivesAFewRebuilds) {
+    // "A few": a burst that lasts longer than the watch's gathering time may be seen twice or
+    // three times; one rebuild per write would be a hundred.
+    constexpr long long kFewRebuilds = 4;
+    struct Burst {
+        const char* rule;
+        std::function<void(const fs::path&, int)> save;
+        std::wstring last; // the name the last save gives the second item
+    };
+    const std::vector<Burst> bursts = {
+        {"100 writes of the file itself",
+         [](const fs::path& d, int i) {
+             writeFile(d / "velora.ini",
+                       catalogue({{"A", "Alpha"}, {"W", "Write " + std::to_string(i)}}));
+         },
+         L"Write 99"},
+        {"100 editor saves through a temporary file and a rename",
+         [](const fs::path& d, int i) {
+             writeFile(d / "velora.tmp",
+                       catalogue({{"A", "Alpha"}, {"R", "Rename " + std::to_string(i)}}));
+             MoveFileExW((d / "velora.tmp").c_str(), (d / "velora.ini").c_str(),
+                         MOVEFILE_REPLACE_EXISTING);
+         },
+         L"Rename 99"},
+    };
+    ASSERT_TRUE(showMenu());
+    ASSERT_TRUE(waitFor([&] { return shown() == Names{L"Alpha", L"Beta"}; }, 5000));
+    HWND menu = program_->menu(false);
+    ASSERT_NE(menu, nullptr);
+    for (const Burst& b : bursts) {
+        const long long before = settledBuilds(menu);
+        ASSERT_GE(before, 1) << b.rule << ": the menu does not tell its builds";
+        for (int i = 0; i < 100; ++i) {
+            b.save(dir_, i);
+        }
+        EXPECT_TRUE(waitFor(
+            [&] {
+                return shown() == Names{L"Alpha", b.last};
+            },
+            5000))
+            << b.rule << ": the menu ends equal to the file";
+        const long long after = settledBuilds(menu);
+        std::printf("%s: %lld rebuilds\n", b.rule, after - before);
+        EXPECT_GE(after - before, 1) << b.rule;
+        EXPECT_LE(after - before, kFewRebuilds) << b.rule;
+    }
+    EXPECT_TRUE(program_->responds());
+}
+
+// Things that are no catalogue take its place while the program watches: the menu stays as it
+// was, nothing is written over them, and a good catalogue afterwards shows again.
+TEST_F(LiveCatalogue, WhatTheStoreWillNotReadKeepsTheMenu) {
+    struct Case {
+        const char* rule;
+        std::function<void(const fs::path&)> replace;
+        std::function<void(const fs::path&)> restore;
+    };
+    const std::vector<Case> cases = {
+        {"a folder of the same name",
+         [](const fs::path& d) {
+             DeleteFileW((d / "velora.ini").c_str());
+             CreateDirectoryW((d / "velora.ini").c_str(), nullptr);
+         },
+         [](const fs::path& d) { RemoveDirectoryW((d / "velora.ini").c_str()); }},
+        {"a catalogue growing to 200 MB",
+         [](const fs::path& d) {
+             std::ofstream out(d / "velora.ini", std::ios::binary | std::ios::app);
+             const std::string block(8 << 20, ';');
+             for (int i = 0; i < 25; ++i) {
+                 out << "\r\n" << block;
+                 out.flush();
+             }
+         },
+         [](const fs::path& d) { DeleteFileW((d / "velora.ini").c_str()); }},
+    };
+    ASSERT_TRUE(showMenu());
+    ASSERT_TRUE(waitFor([&] { return shown() == Names{L"Alpha", L"Beta"}; }, 5000));
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        const Names before = shown();
+        c.replace(dir_);
+        WIN32_FILE_ATTRIBUTE_DATA was{};
+        GetFileAttributesExW((dir_ / "velora.ini").c_str(), GetFileExInfoStandard, &was);
+        // Longer than a vanished catalogue is waited for.
+        Sleep(static_cast<DWORD>(3000));
+        EXPECT_EQ(shown(), before) << "the menu stays";
+        EXPECT_TRUE(program_->responds());
+        WIN32_FILE_ATTRIBUTE_DATA now{};
+        GetFileAttributesExW((dir_ / "velora.ini").c_str(), GetFileExInfoStandard, &now);
+        EXPECT_EQ(now.dwFileAttributes, was.dwFileAttributes) << "nothing written";
+        EXPECT_EQ(now.nFileSizeLow, was.nFileSizeLow) << "nothing written";
+        EXPECT_EQ(now.nFileSizeHigh, was.nFileSizeHigh) << "nothing written";
+        EXPECT_EQ(CompareFileTime(&now.ftLastWriteTime, &was.ftLastWriteTime), 0)
+            << "nothing written";
+        c.restore(dir_);
+        const std::string name = "Back " + std::to_string(++round);
+        writeFile(dir_ / "velora.ini", catalogue({{"A", "Alpha"}, {"B", name}}));
+        EXPECT_TRUE(waitFor(
+            [&] {
+                return shown() == Names{L"Alpha", std::wstring(name.begin(), name.end())};
+            },
+            5000))
+            << "a good catalogue shows again";
+    }
+}
+
+// Another program saves the catalogue a thousand times while the menu rebuilds for its saves:
+// not one save is refused, and the menu ends equal to the last.
+using SaveStorm = LiveCatalogue;
+
+TEST_F(SaveStorm, AThousandSavesFromAnotherProcessAllSucceed) {
+    ASSERT_TRUE(showMenu());
+    ASSERT_TRUE(waitFor([&] { return shown() == Names{L"Alpha", L"Beta"}; }, 5000));
+    HWND menu = program_->menu(false);
+    const long long before = settledBuilds(menu);
+    const fs::path report = dir_ / "storm.txt";
+    PROCESS_INFORMATION storm =
+        startProcess(quoted(exeDir() / "save_storm.exe") + L" " + quoted(dir_ / "velora.ini") +
+                     L" 1000 " + quoted(report));
+    ASSERT_NE(storm.hProcess, nullptr) << "save_storm.exe must be built beside the tests";
+    const bool ended = WaitForSingleObject(storm.hProcess, 300000) == WAIT_OBJECT_0;
+    DWORD code = 99;
+    GetExitCodeProcess(storm.hProcess, &code);
+    endProcess(storm);
+    ASSERT_TRUE(ended) << "the saves did not end";
+    const std::string text = readFile(report);
+    EXPECT_EQ(code, 0u) << text;
+    EXPECT_NE(text.find("saves=1000\nfailures=0\n"), std::string::npos) << text;
+    EXPECT_TRUE(waitFor([&] { return shown() == Names{L"Save 1000"}; }, 10000))
+        << "the menu ends equal to the last save";
+    const long long after = settledBuilds(menu);
+    std::printf("1000 saves: %lld rebuilds during and after them\n", after - before);
+    // It rebuilt while the saves went on, not only once at their end.
+    EXPECT_GE(after - before, 3);
+    EXPECT_TRUE(program_->responds());
+}
+
 TEST_F(LiveCatalogue, TheHotkeyTogglesTheMenuAndFollowsTheCatalogue) {
     const std::vector<WORD> standard = {VK_CONTROL, VK_MENU, VK_SPACE};
     const std::vector<WORD> chosen = {VK_CONTROL, VK_MENU, VK_F7};

@@ -548,7 +548,7 @@ struct PanelSearch {
 };
 
 // The entry's panel: the smallest visible panel of the menu window with the panel's shape
-// (1995 by 1635 twips); the editor's and the groups' panels have other shapes.
+// (2730 by 2235 twips); the editor's and the groups' panels have other shapes.
 BOOL CALLBACK findEntryPanel(HWND hwnd, LPARAM lp) {
     auto* s = reinterpret_cast<PanelSearch*>(lp);
     RECT r{};
@@ -603,8 +603,8 @@ bool sendRebuild() {
     }
     RECT r{};
     GetClientRect(panel, &r);
-    const double scale = r.right / 1995.0; // pixels per twip of the panel
-    const LPARAM refresh = MAKELPARAM(static_cast<int>((120 + 1635 / 2) * scale),
+    const double scale = r.right / 2730.0; // pixels per twip of the panel
+    const LPARAM refresh = MAKELPARAM(static_cast<int>((120 + 2490 / 2) * scale),
                                       static_cast<int>((960 + 255 / 2) * scale));
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(panel, WM_LBUTTONDOWN, MK_LBUTTON, refresh, SMTO_ABORTIFHUNG, 10000,

@@ -532,6 +532,18 @@ inline LRESULT sendWaiting(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UI
                : 0;
 }
 
+// The number of builds the menu window has run (its presenter's count); -1 when it does not
+// answer.
+inline long long buildsOf(HWND menu) {
+    static const UINT message = RegisterWindowMessageW(kesk::win::msg::kBuildsName);
+    DWORD_PTR result = 0;
+    if (message == 0 ||
+        SendMessageTimeoutW(menu, message, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) == 0) {
+        return -1;
+    }
+    return static_cast<long long>(result);
+}
+
 inline int listCount(HWND list) {
     return static_cast<int>(sendWaiting(list, LVM_GETITEMCOUNT, 0, 0));
 }

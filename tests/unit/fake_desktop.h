@@ -220,9 +220,11 @@ class FakeDesktop : public Desktop {
         messages.push_back(title + ": " + text);
     }
     std::vector<std::string> processNames() override { return processes; }
+    void showFileLocation(const std::string& path) override { locationsShown.push_back(path); }
 
     std::vector<std::string> messages;
     std::vector<std::string> processes;
+    std::vector<std::string> locationsShown; // showFileLocation, in order
 };
 
 } // namespace kesk::test

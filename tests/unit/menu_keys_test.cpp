@@ -21,9 +21,11 @@ namespace {
 class RecordingShell : public ShellExecutor {
   public:
     std::vector<std::string> files;
-    std::intptr_t execute(OwnerHandle, const std::string&, const std::string& file,
+    std::vector<std::string> verbs;
+    std::intptr_t execute(OwnerHandle, const std::string& verb, const std::string& file,
                           const std::string&, const std::string&, std::int32_t) override {
         files.push_back(file);
+        verbs.push_back(verb);
         return 42;
     }
 };
@@ -49,6 +51,7 @@ struct Expect {
     std::optional<std::string> query;
     std::optional<bool> visible;
     std::optional<std::vector<std::string>> started;
+    std::optional<std::vector<std::string>> verbs;
     std::optional<KeyFocus> focus;
     std::optional<std::int16_t> hover;
     std::optional<std::int16_t> editorFocus;
@@ -70,6 +73,11 @@ struct Expect {
     Expect starts(std::vector<std::string> files) const {
         Expect e = *this;
         e.started = std::move(files);
+        return e;
+    }
+    Expect startsAs(std::vector<std::string> v) const {
+        Expect e = *this;
+        e.verbs = std::move(v);
         return e;
     }
     Expect keysIn(KeyFocus f) const {
@@ -170,6 +178,9 @@ TEST_P(MenuKeys, TableOfRules) {
     if (e.started) {
         EXPECT_EQ(shell.files, *e.started) << c.rule;
     }
+    if (e.verbs) {
+        EXPECT_EQ(shell.verbs, *e.verbs) << c.rule;
+    }
     if (e.focus) {
         EXPECT_EQ(w->keyFocus(), *e.focus) << c.rule;
     }
@@ -257,8 +268,37 @@ INSTANTIATE_TEST_SUITE_P(
                             {key(K::Down), key(K::ContextMenu), key(K::Down), key(K::Down)},
                             expect.keysIn(KeyFocus::Panel).highlights(2)},
                     KeyCase{"Up from the first command wraps to the last",
+                            {key(K::Down), key(K::ContextMenu), key(K::Up)},
+                            expect.highlights(kPanelCommandRunAsAdministrator)},
+                    KeyCase{"Home after Up goes back to the first",
                             {key(K::Down), key(K::ContextMenu), key(K::Up), key(K::Home)},
                             expect.highlights(0)},
+                    // The targets are not on the fake disk, so "Open file location" is greyed.
+                    KeyCase{"Down steps over a greyed command",
+                            {key(K::Down), key(K::ContextMenu), key(K::Down), key(K::Down),
+                             key(K::Down), key(K::Down)},
+                            expect.highlights(kPanelCommandRunAsAdministrator)},
+                    KeyCase{"Up steps over a greyed command",
+                            {key(K::Down), key(K::ContextMenu), key(K::End), key(K::Up)},
+                            expect.highlights(kPanelCommandClose)},
+                    KeyCase{"Down from the last command wraps to the first",
+                            {key(K::Down), key(K::ContextMenu), key(K::End), key(K::Down)},
+                            expect.highlights(0)},
+                    KeyCase{"a greyed command's letter does nothing",
+                            {key(K::Down), key(K::ContextMenu), type("o")},
+                            expect.keysIn(KeyFocus::Panel).highlights(0).shown(true).starts({})},
+                    KeyCase{"a runs as administrator, counted as a start",
+                            {key(K::Down), key(K::ContextMenu), type("a")},
+                            expect.shown(false).starts({"D:\\Apps\\calc.exe"}).startsAs({"runas"})},
+                    KeyCase{"Enter on Run as administrator",
+                            {key(K::Down), key(K::ContextMenu), key(K::End), key(K::Enter)},
+                            expect.shown(false).startsAs({"runas"})},
+                    KeyCase{"f refreshes and closes the panel",
+                            {key(K::Down), key(K::ContextMenu), type("f")},
+                            expect.shown(true).keysIn(KeyFocus::Lists).starts({})},
+                    KeyCase{"c closes the panel",
+                            {key(K::Down), key(K::ContextMenu), type("C")},
+                            expect.shown(true).keysIn(KeyFocus::Lists).starts({})},
                     KeyCase{"the lists stay still while the panel has the keys",
                             {key(K::Down), key(K::ContextMenu), key(K::Right)},
                             expect.at(0, 0)},
@@ -285,23 +325,61 @@ INSTANTIATE_TEST_SUITE_P(
                             {key(K::Down), key(K::ContextMenu), type("e"), key(K::Enter)},
                             expect.shown(true).starts({}).keysIn(KeyFocus::Lists)}));
 
-// Each command takes the first letter of its caption that no command above it took.
-TEST(CommandLetters, AreTheFirstFreeLetterTableOfRules) {
+// Each command's underlined letter: one per row, and no two rows alike.
+struct LetterCase {
+    const char* rule;
+    std::int16_t row;
+    const char* caption;
+    std::size_t at; // the byte underlined
+};
+
+class CommandLetters : public testing::TestWithParam<LetterCase> {};
+
+TEST_P(CommandLetters, TableOfRules) {
+    const LetterCase& c = GetParam();
     FakeDesktop desk;
     frmVelora w(desk);
     const std::vector<std::size_t> letters = w.commandLetters();
     ASSERT_EQ(letters.size(), w.state().lblMenu.size());
-    std::string picked;
+    const auto row = static_cast<std::size_t>(c.row);
+    EXPECT_EQ(w.state().lblMenu.at(row).caption, c.caption) << c.rule;
+    EXPECT_EQ(letters.at(row), c.at) << c.rule;
+    // No other row's letter is this one's.
+    const auto lower = [&](std::size_t k) {
+        return static_cast<char>(
+            std::tolower(static_cast<unsigned char>(w.state().lblMenu[k].caption.at(letters[k]))));
+    };
     for (std::size_t k = 0; k < letters.size(); ++k) {
-        ASSERT_NE(letters[k], std::string::npos) << w.state().lblMenu[k].caption;
-        const char c = static_cast<char>(std::tolower(w.state().lblMenu[k].caption[letters[k]]));
-        EXPECT_EQ(picked.find(c), std::string::npos) << "letter taken twice: " << c;
-        picked.push_back(c);
+        if (k != row) {
+            ASSERT_NE(letters[k], std::string::npos) << w.state().lblMenu[k].caption;
+            EXPECT_NE(lower(k), lower(row)) << c.rule << ": clashes with row " << k;
+        }
     }
-    // "Edit" and "Remove" keep their first letters; "Refresh all" cannot, as R and e are taken.
-    EXPECT_EQ(letters[0], 0u);
-    EXPECT_EQ(letters[1], 0u);
-    EXPECT_EQ(letters[2], 2u); // "f"
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommandLetters,
+    testing::Values(LetterCase{"Edit takes E", kPanelCommandEdit, "Edit", 0},
+                    LetterCase{"Remove takes R", kPanelCommandRemove, "Remove", 0},
+                    LetterCase{"Refresh all takes f, R and e being taken", kPanelCommandRefreshAll,
+                               "Refresh all", 2},
+                    LetterCase{"Close menu takes C", kPanelCommandClose, "Close menu", 0},
+                    LetterCase{"Open file location takes O", kPanelCommandFileLocation,
+                               "Open file location", 0},
+                    LetterCase{"Run as administrator takes the a of administrator",
+                               kPanelCommandRunAsAdministrator, "Run as administrator", 7}));
+
+class PanelByKeys : public KeysBase {};
+
+TEST_F(PanelByKeys, OpenFileLocationByItsLetterWhenTheTargetIsThere) {
+    desk.files.insert("D:\\Apps\\calc.exe");
+    start(keysCatalogue());
+    run({key(MenuKey::Down), key(MenuKey::ContextMenu), key(MenuKey::End), key(MenuKey::Up)});
+    EXPECT_EQ(w->state().menuHoverIndex, kPanelCommandFileLocation) << "no longer greyed";
+    run({type("o")});
+    EXPECT_EQ(desk.locationsShown, std::vector<std::string>{"D:\\Apps\\calc.exe"});
+    EXPECT_FALSE(w->state().visible);
+    EXPECT_TRUE(shell.files.empty()) << "nothing started";
 }
 
 // --- Counting starts ----------------------------------------------------------------------------
@@ -364,6 +442,16 @@ TEST_F(LaunchCount, ThreeStartsPutAnItemAheadOfAnEqualMatch) {
     run({type("not")});
     EXPECT_EQ(w->keyCursor(), (Cursor{0, 2})) << "Notepad, started three times";
     EXPECT_EQ(w->launchesOf(4), 3u);
+}
+
+TEST_F(LaunchCount, RunAsAdministratorCounts) {
+    start(keysCatalogue());
+    run({type("paint"), key(MenuKey::ContextMenu), type("a")});
+    ASSERT_EQ(shell.verbs, std::vector<std::string>{"runas"});
+    clsINIFile ini;
+    ini.setFilename(catalogue::cataloguePath());
+    EXPECT_EQ(ini.getString("Paint", "Launches"), "1");
+    EXPECT_EQ(w->launchesOf(5), 1u) << "records 0 and 1 are the settings sections";
 }
 
 TEST_F(LaunchCount, OnReadOnlyMediaTheCountIsKeptForTheRun) {

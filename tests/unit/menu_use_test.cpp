@@ -219,13 +219,13 @@ TEST_F(MenuUseTest, PanelOpensAtThePressWithTheItemsNameAndItsPicture) {
     EXPECT_EQ(s().pbMenu.left, 0);
     EXPECT_EQ(s().pbMenu.top, 1234);
     EXPECT_EQ(s().lblMenuHeadline.caption, "A very long name of an item that does not fit");
-    // The picture's top left at the panel's size in pixels (1995 x 1635 twips).
-    EXPECT_EQ(s().pbMenuPicture.width, 133);
-    EXPECT_EQ(s().pbMenuPicture.height, 109);
+    // The picture's top left at the panel's size in pixels (2730 x 2235 twips).
+    EXPECT_EQ(s().pbMenuPicture.width, 182);
+    EXPECT_EQ(s().pbMenuPicture.height, 149);
 
     // A press low in the list: the panel stays whole inside the window.
     click(0, 1, 2, 8000);
-    EXPECT_EQ(s().pbMenu.top, s().height - 1635);
+    EXPECT_EQ(s().pbMenu.top, s().height - 2235);
     EXPECT_EQ(s().lblMenuHeadline.caption, "Notes");
 
     // Without its picture, or without a selection, the panel keeps what it had.
@@ -236,7 +236,7 @@ TEST_F(MenuUseTest, PanelOpensAtThePressWithTheItemsNameAndItsPicture) {
     EXPECT_TRUE(s().pbMenu.visible);
     EXPECT_EQ(s().pbMenu.top, 300);
     EXPECT_EQ(s().lblMenuHeadline.caption, "Notes");
-    EXPECT_EQ(s().pbMenuPicture.width, 133);
+    EXPECT_EQ(s().pbMenuPicture.width, 182);
 
     // A press beyond what the height can hold keeps the last height.
     w->lstViewA_MouseDown(0, 2, 0, 0, 1e9);

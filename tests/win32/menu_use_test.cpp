@@ -257,7 +257,7 @@ TEST_F(MenuUseView, RightClickOpensThePanelAtThePressAndRemoveDeletesTheSection)
     MapWindowPoints(nullptr, view.hwnd(), reinterpret_cast<POINT*>(&panel), 2);
     EXPECT_EQ(panel.left, 0);
     EXPECT_NEAR(panel.top, (icon.top + icon.bottom) / 2, 1);
-    EXPECT_EQ(panel.right - panel.left, 133);
+    EXPECT_EQ(panel.right - panel.left, 182);
     // On top of the groups, where the user sees it.
     EXPECT_EQ(ChildWindowFromPointEx(view.hwnd(), POINT{panel.left + 5, panel.top + 5},
                                      CWP_SKIPINVISIBLE),
