@@ -202,4 +202,49 @@ TEST_F(Keyboard, ThreeStartsPutAnItemAheadOfAnEqualMatch) {
     EXPECT_TRUE(program_->responds());
 }
 
+// The test's own process holds the combination before the program starts.
+TEST_F(Keyboard, AHotkeyTakenFirstByAnotherProcessGivesTheBalloonAndTheProgramRunsOn) {
+    constexpr int kHeld = 0x4B56;
+    ASSERT_NE(RegisterHotKey(nullptr, kHeld, MOD_CONTROL | MOD_ALT | MOD_NOREPEAT, VK_SPACE), FALSE)
+        << "the combination is free before the program starts";
+    struct Release {
+        ~Release() { UnregisterHotKey(nullptr, kHeld); }
+    } release;
+    startWith("[Window]\r\nheightOffset=0\r\n[SmallIconSize]\r\nWidth=16\r\nHeight=16\r\n" +
+              plainItem("Alpha", "Tools", "C:\\a.exe"));
+    std::wstring told;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (const std::wstring& b : shownBalloons()) {
+                if (b.find(L"Ctrl+Alt+Space") != std::wstring::npos) {
+                    told = b;
+                    return true;
+                }
+            }
+            return false;
+        },
+        20000))
+        << "a balloon names the combination";
+    EXPECT_NE(told.find(L"KeskVLM"), std::wstring::npos) << narrowed(told);
+    EXPECT_TRUE(program_->responds());
+
+    // The combination stays with its holder ...
+    MSG m{};
+    while (PeekMessageW(&m, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE) {
+    }
+    pressKeys(kHotkey);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return PeekMessageW(&m, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE &&
+                   m.wParam == kHeld;
+        },
+        5000))
+        << "the holder still gets its combination";
+    EXPECT_EQ(program_->menu(), nullptr);
+    // ... and the program runs on: the button opens the menu.
+    clickAt(program_->buttonCentre());
+    EXPECT_TRUE(waitFor([&] { return program_->menu() != nullptr; }, 5000));
+    EXPECT_TRUE(program_->responds());
+}
+
 } // namespace

@@ -15,6 +15,7 @@
 #include <tlhelp32.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -530,6 +531,55 @@ inline LRESULT sendWaiting(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UI
     return SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, ms, &result) != 0
                ? static_cast<LRESULT>(result)
                : 0;
+}
+
+struct BalloonQuery {
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK collectBalloon(HWND hwnd, LPARAM lp) {
+    if (hasClass(hwnd, TOOLTIPS_CLASSW) && IsWindowVisible(hwnd) != FALSE &&
+        (GetWindowLongW(hwnd, GWL_STYLE) & TTS_BALLOON) != 0 &&
+        processOf(hwnd) != GetCurrentProcessId()) {
+        reinterpret_cast<BalloonQuery*>(lp)->found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+// The texts of the balloons the shell shows now, read from the shell's own tooltip windows;
+// empty when it shows none or they cannot be read.
+inline std::vector<std::wstring> shownBalloons() {
+    BalloonQuery q;
+    EnumWindows(collectBalloon, reinterpret_cast<LPARAM>(&q));
+    std::vector<std::wstring> texts;
+    for (HWND balloon : q.found) {
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                     FALSE, processOf(balloon));
+        if (process == nullptr) {
+            continue;
+        }
+        {
+            // One block in the shell's process: the tool's record and the text it points to.
+            struct Block {
+                TTTOOLINFOW tool;
+                wchar_t text[1024];
+            };
+            RemoteMemory scratch(process, sizeof(Block));
+            Block b{};
+            b.tool.cbSize = sizeof b.tool;
+            b.tool.lpszText = reinterpret_cast<wchar_t*>(
+                scratch.address() + static_cast<LPARAM>(offsetof(Block, text)));
+            Block back{};
+            if (scratch.valid() && scratch.write(&b, sizeof b) &&
+                sendWaiting(balloon, TTM_ENUMTOOLSW, 0, scratch.address(), 5000) != 0 &&
+                scratch.read(&back, sizeof back)) {
+                back.text[1023] = L'\0';
+                texts.emplace_back(back.text);
+            }
+        }
+        CloseHandle(process);
+    }
+    return texts;
 }
 
 // The number of builds the menu window has run (its presenter's count); -1 when it does not
