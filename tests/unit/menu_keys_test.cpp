@@ -43,6 +43,14 @@ Step type(std::string text) {
     return Step{std::nullopt, false, std::move(text)};
 }
 
+std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += piece;
+    }
+    return out;
+}
+
 using Cursor = std::pair<std::size_t, std::size_t>;
 
 // What a row checks; what it leaves unset is not checked.
@@ -144,8 +152,15 @@ class KeysBase : public MenuFixture {
             if (s.key) {
                 w->Form_KeyDown(*s.key, s.shift);
             }
-            for (char c : s.text) {
-                w->Form_KeyPress(std::string(1, c));
+            // One UTF-8 character per key press, as the window hands them on.
+            for (std::size_t i = 0; i < s.text.size();) {
+                std::size_t n = 1;
+                while (i + n < s.text.size() &&
+                       (static_cast<unsigned char>(s.text[i + n]) & 0xC0) == 0x80) {
+                    ++n;
+                }
+                w->Form_KeyPress(s.text.substr(i, n));
+                i += n;
             }
         }
     }
@@ -226,7 +241,19 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"control characters are no query", {type("\x01\x1b")}, expect.queryIs("")},
         KeyCase{"a query stops at 255 characters",
                 {type(std::string(300, 'a'))},
-                expect.queryIs(std::string(255, 'a'))}));
+                expect.queryIs(std::string(255, 'a'))},
+        KeyCase{"a query of 10,000 characters stops at 255 and the menu stays",
+                {type(std::string(10000, 'x')), key(K::Down)},
+                expect.queryIs(std::string(255, 'x')).shown(true)},
+        KeyCase{"characters beyond any code page are query text",
+                {type("\xE6\x97\xA5\xF0\x9F\x98\x80")},
+                expect.queryIs("\xE6\x97\xA5\xF0\x9F\x98\x80").shown(true)},
+        KeyCase{"Backspace takes a whole character back",
+                {type("n\xF0\x9F\x98\x80"), key(K::Backspace)},
+                expect.queryIs("n")},
+        KeyCase{"the 255 characters are characters, not bytes",
+                {type(repeated("\xC3\xBC", 300))},
+                expect.queryIs(repeated("\xC3\xBC", 255))}));
 
 INSTANTIATE_TEST_SUITE_P(
     Moving, MenuKeys,
