@@ -147,10 +147,13 @@ else()
     add_dependencies(e2e_tests KeskVLM fake_taskbar fake_shell argdump save_storm)
     target_compile_definitions(e2e_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
     kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600
-                   ARGS --gtest_filter=-SaveStorm.*)
+                   ARGS --gtest_filter=-SaveStorm.*:ShellChanges.*)
     # A thousand saves from another process while the program rebuilds: long, on its own.
     kesk_wine_test(NAME wine.save_storm TARGET e2e_tests DESKTOP TIMEOUT 600
                    ARGS --gtest_filter=SaveStorm.*)
+    # The shell changing under the running program: a desktop of its own, a run of its own.
+    kesk_wine_test(NAME wine.e2e_shell_changes TARGET e2e_tests DESKTOP TIMEOUT 400
+                   ARGS --gtest_filter=ShellChanges.*)
   endif()
 endif()
 
@@ -170,5 +173,22 @@ if(WIN32 AND KESK_WIN32_TEST_SOURCES)
                      -- $<TARGET_FILE:win32_tests> --gtest_filter=SystemCodePage.*:Scripts/ScriptCatalogue.*)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
                          LABELS "wine;codepage")
+  endforeach()
+endif()
+
+# --- DPI: the menu window in prefixes whose DPI is 96, 120, 144 and 192 ------------------------
+# Wine reports the LogPixels value of the prefix for every monitor; each DPI has a prefix of its
+# own. A desktop larger than the largest menu, so that nothing is cut to the screen.
+if(WIN32 AND KESK_WIN32_TEST_SOURCES)
+  foreach(dpi 96 120 144 192)
+    set(name wine.dpi_${dpi})
+    add_test(NAME ${name}
+             COMMAND ${KESK_WINE_RUN} --prefix ${CMAKE_BINARY_DIR}/wineprefix-dpi${dpi}
+                     --desktop 2560x1600 --timeout 300 --dpi ${dpi}
+                     --env KESK_EXPECTED_DPI=${dpi}
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/${name}.xml
+                     -- $<TARGET_FILE:win32_tests> --gtest_filter=MenuAtDpi.*)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+                         LABELS "wine;dpi")
   endforeach()
 endif()

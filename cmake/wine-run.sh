@@ -2,7 +2,7 @@
 # Runs one Windows test program under Wine and reports its real result.
 #
 #   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE]
-#               [--locale NAME] [--env NAME=VALUE]... -- PROGRAM [ARGS...]
+#               [--locale NAME] [--dpi N] [--env NAME=VALUE]... -- PROGRAM [ARGS...]
 #
 # - DIR is this build tree's own Wine prefix, made on first use (about 8 s).
 # - Without $DISPLAY an Xvfb server is started on a free display and stopped afterwards.
@@ -15,14 +15,17 @@
 #   made under. Wine also names the Unix files in that locale's charset: a locale the system
 #   has not got would leave it ASCII, and non-ASCII file names would fail. So a missing locale
 #   is compiled once beside the prefix (localedef) and found through LOCPATH.
+# - --dpi sets the prefix's DPI (LogPixels under HKCU\Control Panel\Desktop) before the program
+#   starts; Wine reports that one DPI for every monitor. Give each DPI a prefix of its own.
 # - Only this prefix's wineserver is stopped afterwards.
 set -u
 
-prefix="" desktop="" limit=300 xml="" locale=""
+prefix="" desktop="" limit=300 xml="" locale="" dpi=""
 envs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --locale) locale=$2; shift 2 ;;
+    --dpi) dpi=$2; shift 2 ;;
     --env)
       case "$2" in
         [A-Za-z_]*=*) envs+=("$2"); shift 2 ;;
@@ -62,6 +65,10 @@ mkdir -p "$(dirname "$prefix")"
   if [ ! -f "$prefix/system.reg" ]; then
     echo "wine-run: creating Wine prefix $prefix"
     wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  if [ -n "$dpi" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wineserver -w
   fi
 ) 9>"$prefix.lock"

@@ -257,7 +257,18 @@ bool frmVelora::catalogueRefused() {
     return desktop_.pathExists(path);
 }
 
+void frmVelora::setDpi(std::int32_t reported) noexcept {
+    toldDpi_ = usableDpi(reported);
+}
+
+std::int32_t frmVelora::buildDpi() {
+    return toldDpi_ != 0 ? toldDpi_
+                         : usableDpi(dpiOfTwipsPerPixel(desktop_.screen().twipsPerPixelY));
+}
+
 void frmVelora::construct() {
+    // Everything below, placement and pictures alike, works at the one DPI.
+    s_.dpi = buildDpi();
     // A build reads thousands of keys from one version of the catalogue, checked
     // once; nothing is held open, so no other program's save is refused.
     const ini::ReadSnapshot snapshot(catalogue::cataloguePath());
@@ -312,7 +323,8 @@ void frmVelora::construct() {
         if (pictures_ != nullptr) {
             // The picture and the target check may wait on slow files (a program on a
             // network path): the service reads them, the entry shows a placeholder meanwhile.
-            jobs_.push_back(PictureJob{jobs_.size(), j, item.Icon, item.Target});
+            jobs_.push_back(
+                PictureJob{jobs_.size(), j, item.Icon, item.Target, largePictureSize()});
             pendingItems_[j] = true;
             arrived_.push_back(provisionalArrival(j));
         } else {
@@ -346,6 +358,7 @@ void frmVelora::construct() {
 
     applySkin();
     applyHeightOffset(s_.heightOffset);
+    fitToRoom();
 }
 
 void frmVelora::prepareImageLists() {
@@ -353,17 +366,22 @@ void frmVelora::prepareImageLists() {
     s_.vlImgListSmall.clear();
 
     scratchColour_ = s_.tmpPicBox.backColour;
-    const std::int32_t w = usableSmallIconSize(s_.smallIconWidth);
-    const std::int32_t h = usableSmallIconSize(s_.smallIconHeight);
+    // Both sizes are designed for 96 dpi and follow the window's DPI, so that the pictures
+    // keep their size beside the text.
+    const std::int32_t large = picturePixelsAt(kLargeIconSize, s_.dpi);
+    s_.vlImgList.imageWidth = large;
+    s_.vlImgList.imageHeight = large;
+    const std::int32_t w = picturePixelsAt(usableSmallIconSize(s_.smallIconWidth), s_.dpi);
+    const std::int32_t h = picturePixelsAt(usableSmallIconSize(s_.smallIconHeight), s_.dpi);
     s_.vlImgListSmall.imageWidth = w;
     s_.vlImgListSmall.imageHeight = h;
     clearSurface(tmpPicBoxSmallSurface_, w, h, s_.tmpPicBoxSmall.backColour);
 
-    const Picture& fallback = ownPicture(
-        catalogue::ownFilePath(catalogue::kFallbackIconFile),
-        PictureRequest{kLargeIconSize, kLargeIconSize, kLargeIconSize, kLargeIconSize}, fallback_);
-    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize,
-                          s_.tmpPicBox.backColour, fallback.topLeft);
+    // The fallback icon file carries several sizes; the decoder takes the one that fits.
+    const Picture& fallback = ownPicture(catalogue::ownFilePath(catalogue::kFallbackIconFile),
+                                         PictureRequest{large, large, large, large}, fallback_);
+    paintOnClearedSurface(tmpPicBoxSurface_, large, large, s_.tmpPicBox.backColour,
+                          fallback.topLeft);
     shrinkIcon();
     addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", fallback.scaled,
                  tmpPicBoxSmallSurface_);
@@ -404,20 +422,21 @@ const Picture& frmVelora::ownPicture(const std::string& path, const PictureReque
 
 void frmVelora::resolveItemIcon(MenuItem& item) {
     PictureResolver resolver(desktop_, nullptr);
-    applyPicture(item, resolver.resolve(PictureJob{0, 0, item.Icon, item.Target}));
+    applyPicture(item,
+                 resolver.resolve(PictureJob{0, 0, item.Icon, item.Target, largePictureSize()}));
 }
 
 const Bitmap* frmVelora::makeImages(const PictureResult& r) {
     switch (r.source) {
     case IconFromIconFile:
-        paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_,
-                              r.topLeft);
+        paintOnClearedSurface(tmpPicBoxSurface_, largePictureSize(), largePictureSize(),
+                              scratchColour_, r.topLeft);
         shrinkIcon();
         return &r.large;
     case IconFromExe:
     case IconFromSystem:
-        paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_,
-                              r.large);
+        paintOnClearedSurface(tmpPicBoxSurface_, largePictureSize(), largePictureSize(),
+                              scratchColour_, r.large);
         shrinkIcon();
         return &tmpPicBoxSurface_;
     default:
@@ -599,7 +618,7 @@ void frmVelora::settle() noexcept {
 
 std::int16_t frmVelora::addIconFromExe(const std::string& path) {
     PictureResolver resolver(desktop_, nullptr);
-    if (!resolver.iconFromExe(path, iconScratch_)) {
+    if (!resolver.iconFromExe(path, largePictureSize(), iconScratch_)) {
         return 0;
     }
     return addScratchIcon(iconScratch_);
@@ -607,14 +626,15 @@ std::int16_t frmVelora::addIconFromExe(const std::string& path) {
 
 std::int16_t frmVelora::addIconFromSystem(const std::string& path) {
     PictureResolver resolver(desktop_, nullptr);
-    if (!resolver.iconFromSystem(path, iconScratch_)) {
+    if (!resolver.iconFromSystem(path, largePictureSize(), iconScratch_)) {
         return 0;
     }
     return addScratchIcon(iconScratch_);
 }
 
 std::int16_t frmVelora::addScratchIcon(const Bitmap& icon) {
-    paintOnClearedSurface(tmpPicBoxSurface_, kLargeIconSize, kLargeIconSize, scratchColour_, icon);
+    paintOnClearedSurface(tmpPicBoxSurface_, largePictureSize(), largePictureSize(), scratchColour_,
+                          icon);
     const std::int16_t n = conv::checkedInteger(std::int64_t{s_.vlImgList.count()} + 1);
     shrinkIcon();
     return addImagePair(s_.vlImgList, s_.vlImgListSmall, iconImageKey(n), tmpPicBoxSurface_,
@@ -756,15 +776,12 @@ std::int16_t frmVelora::getTaskbarHeight() {
     return conv::checkedInteger(thickness);
 }
 
-double frmVelora::twipsPerPixelX() {
-    const double t = desktop_.screen().twipsPerPixelX;
-    return (std::isfinite(t) && t > 0.0) ? t : 15.0;
+double frmVelora::twipsPerPixelX() const noexcept {
+    return twipsPerPixelAt(s_.dpi);
 }
 
-double frmVelora::twipsPerPixelY() {
-    const double t = desktop_.screen().twipsPerPixelY;
-    // A platform that reports nonsense must not turn placement into a division by zero.
-    return (std::isfinite(t) && t > 0.0) ? t : 15.0;
+double frmVelora::twipsPerPixelY() const noexcept {
+    return twipsPerPixelAt(s_.dpi);
 }
 
 void frmVelora::placeWindow(std::int16_t tb) {
@@ -773,6 +790,8 @@ void frmVelora::placeWindow(std::int16_t tb) {
     const double tppy = twipsPerPixelY();
     const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
     menuEdge_ = bar ? bar->edge : ScreenEdge::Bottom;
+    placedBy_ = bar;
+    placedUnderPointer_ = false;
     if (bar && bar->edge != ScreenEdge::Bottom) {
         placeBeside(*bar, s_.height);
         s_.topmost = true;
@@ -815,12 +834,89 @@ void frmVelora::placeBeside(const StartButtonChoice& bar, double heightTwips) {
     s_.menuTopPixels = conv::toInteger(p.rect.top);
 }
 
+void frmVelora::fitToRoom() {
+    s_.cutTwips = 0;
+    s_.cutTop = 0;
+    const double tppx = twipsPerPixelX();
+    const double tppy = twipsPerPixelY();
+    MenuRequest q;
+    if (placedBy_) {
+        q.startButton = placedBy_->buttonRect;
+        q.taskbar = placedBy_->taskbarRect;
+        q.edge = placedBy_->edge;
+        q.monitor = placedBy_->monitor;
+    } else {
+        // No taskbar: the window stands on the bottom of the screen.
+        const ScreenMetrics m = desktop_.screen();
+        const Rect screen{0, 0, m.widthPixels, m.heightPixels};
+        q.monitor = Monitor{screen, screen, true};
+        q.taskbar = Rect{0, screen.bottom, screen.right, screen.bottom};
+        q.startButton = Rect{0, screen.bottom, 0, screen.bottom};
+    }
+    q.width = static_cast<std::int32_t>(std::ceil(s_.width / tppx));
+    q.height = static_cast<std::int32_t>(std::ceil(s_.height / tppy));
+    const MenuPlacement p = placeMenu(q);
+    if (!p.cut || p.rect.height() >= q.height) {
+        return; // it fits: shown as placed
+    }
+    // Never more than the lists have: the head and the frame always show.
+    const std::int32_t lists = std::max<std::int32_t>(s_.lstViewA[0].height, 0);
+    const std::int64_t room = conv::toLong(p.rect.height() * tppy);
+    const auto cut =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(s_.height - room, 0, lists));
+    if (cut == 0) {
+        return;
+    }
+    s_.cutTwips = cut;
+    const std::int32_t shown = s_.height - cut;
+    // On a bottom bar the cut window still stands on it; elsewhere it starts at the room's top.
+    s_.cutTop = q.edge == ScreenEdge::Bottom ? conv::toLong(p.rect.bottom * tppy) - shown
+                                             : conv::toLong(p.rect.top * tppy);
+}
+
+double frmVelora::shownTopPixels() {
+    return s_.cutTwips > 0 ? s_.cutTop / twipsPerPixelY() : s_.menuTopPixels;
+}
+
+void frmVelora::placeUnderPointer() noexcept {
+    guardEvent([this] {
+        const ShellReport report = desktop_.shellReport();
+        const std::optional<StartButtonChoice> here =
+            chooseStartButtonUnder(report, desktop_.cursorPos());
+        const std::optional<StartButtonChoice> primary = chooseStartButton(report);
+        std::optional<Monitor> home = primaryMonitor(report.monitors);
+        if (primary) {
+            home = primary->monitor;
+        }
+        if (!here || !home || here->monitor.area == home->area) {
+            placeByStartButton();
+            return;
+        }
+        placedBy_ = here;
+        placedUnderPointer_ = true;
+        menuEdge_ = here->edge;
+        placeBeside(*here, s_.height);
+        s_.topmost = true;
+        fitToRoom();
+    });
+}
+
+void frmVelora::placeByStartButton() noexcept {
+    if (!placedUnderPointer_) {
+        return;
+    }
+    guardEvent([this] {
+        placeWindow(getTaskbarHeight());
+        fitToRoom();
+    });
+}
+
 void frmVelora::applySkin() {
     const ScreenMetrics m = desktop_.screen();
-    const double tppx =
-        (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
-    // The bitmap is never scaled: only what can show inside pbVLM is kept,
-    // and the window can be dragged as tall as the screen.
+    const double tppx = twipsPerPixelX();
+    // The bitmap is never scaled, at any DPI: a skin's bitmap is drawn pixel for pixel, sharp,
+    // and where the window is larger than it the panel's colour shows. Only what can show
+    // inside pbVLM is kept, and the window can be dragged as tall as the screen.
     PictureRequest request;
     request.cropWidth = static_cast<std::int32_t>(std::ceil(s_.pbVLM.width / tppx));
     request.cropHeight = std::max(m.heightPixels, s_.pbVLMHeightPixels);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "menu/dpi_sizes.h"
 #include "menu/finder.h"
 #include "menu/imagelists.h"
 #include "menu/outside_changes.h"
@@ -130,6 +131,14 @@ struct frmVeloraState {
     std::int32_t height = 8295;
     bool topmost = false;
     bool visible = false;
+    // A window taller than the room beside its taskbar is shown cut to it: `cutTwips` shorter
+    // (its lists and their containers as much, so they scroll), its top at `cutTop`. 0: it
+    // fits and shows as placed.
+    std::int32_t cutTwips = 0;
+    std::int32_t cutTop = 0;
+    // The DPI the window is laid out, painted and its pictures sized at: the one of the
+    // monitor it is on (see frmVelora::setDpi), held to what a screen can have.
+    std::int32_t dpi = 96;
 
     // --- Controls ----------------------------------------------------------------------
     ControlState shpHead;
@@ -228,6 +237,7 @@ inline constexpr std::int16_t kPanelCommandRunAsAdministrator = 5;
 // "administrator", no two alike, so that one key press names one command.
 inline constexpr std::array<std::size_t, 6> kPanelCommandLetters = {0, 0, 2, 0, 0, 7};
 
+// The large pictures' size at 96 dpi; at another DPI they are picturePixelsAt this.
 inline constexpr std::int32_t kLargeIconSize = 32;
 inline constexpr std::int32_t kListDesignHeight = 7455;   // each list and its container
 inline constexpr std::int32_t kWindowDesignHeight = 8295; // the window
@@ -254,6 +264,13 @@ class frmVelora {
     // Returns false after a failure. A build requested while one is running
     // does not interleave with it; it runs once the running one has ended.
     bool Form_Construct() noexcept;
+
+    // The DPI of the monitor the window is on, as the platform reports it. The next build
+    // lays out, places and takes its pictures at it (held as usableDpi holds it); the caller
+    // rebuilds when it changed. Until one is told, the screen's twips per pixel tell it.
+    void setDpi(std::int32_t reported) noexcept;
+    // The large pictures' side in pixels at the window's DPI.
+    std::int32_t largePictureSize() const noexcept { return s_.vlImgList.imageWidth; }
 
     // Whether another program changed the catalogue or the skin since the last build (the
     // caller rebuilds when it says so), and when to look again unasked. Never throws.
@@ -438,9 +455,20 @@ class frmVelora {
     // The window's top and left (twips) and its top (pixels) beside a taskbar on any edge but
     // the bottom, `heightTwips` high.
     void placeBeside(const StartButtonChoice& bar, double heightTwips);
+    // Cuts a window that does not fit beside the taskbar it was placed by (see cutTwips).
+    void fitToRoom();
+    // The window's top on the screen as shown (menuTopPixels keeps where it was placed).
+    double shownTopPixels();
+    // The taskbar the window was last placed by; none: the bottom of the primary screen.
+    std::optional<StartButtonChoice> placedBy_;
+    bool placedUnderPointer_ = false;
     void applySkin();
-    double twipsPerPixelX();
-    double twipsPerPixelY();
+    // 1440 / the window's DPI, the same across and down.
+    double twipsPerPixelX() const noexcept;
+    double twipsPerPixelY() const noexcept;
+    // The DPI a build works at: the one told, else the screen's.
+    std::int32_t buildDpi();
+    std::int32_t toldDpi_ = 0; // 0: none told
     // The edge of the taskbar the window was last placed by.
     ScreenEdge menuEdge_ = ScreenEdge::Bottom;
 
@@ -585,6 +613,11 @@ class frmVelora {
     // The window just shown was opened from the keyboard, wherever the pointer is: it hides
     // by the pointer only once the pointer has been inside its area.
     void shownFromKeyboard() noexcept;
+    // Before a showing from the keys: the window goes to the monitor under the pointer, by a
+    // taskbar there if it has one. On the start button's monitor it stays where it was placed.
+    void placeUnderPointer() noexcept;
+    // Before a showing from the start button: a window placed under the pointer comes back.
+    void placeByStartButton() noexcept;
 
     bool mousePosCheckArmed() const noexcept { return mousePosCheckArmed_; }
     bool unloadRequested() const noexcept { return unloadRequested_; }

@@ -290,9 +290,8 @@ MenuItem frmVelora::findSelectedItem() const {
 }
 
 void frmVelora::loadPanelPicture(const char* file, const ControlState& panel, Bitmap& picture) {
-    const ScreenMetrics m = desktop_.screen();
-    const double tppx =
-        (std::isfinite(m.twipsPerPixelX) && m.twipsPerPixelX > 0.0) ? m.twipsPerPixelX : 15.0;
+    // Drawn pixel for pixel at every DPI, as the background is.
+    const double tppx = twipsPerPixelX();
     PictureRequest request;
     request.cropWidth = static_cast<std::int32_t>(std::ceil(panel.width / tppx));
     request.cropHeight = static_cast<std::int32_t>(std::ceil(panel.height / twipsPerPixelY()));

@@ -36,13 +36,16 @@ void frmVelora::lblHeadline_MouseMove(std::int16_t Button, std::int16_t, double,
         const auto newOffset = static_cast<std::int32_t>(offset);
 
         const double windowHeight = static_cast<double>(newOffset) + kWindowDesignHeight;
-        if (menuEdge_ != ScreenEdge::Bottom) {
-            // Beside a bar on another edge the window keeps its corner by the start button.
-            const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
-            if (bar && bar->edge != ScreenEdge::Bottom) {
+        if (menuEdge_ != ScreenEdge::Bottom || placedUnderPointer_) {
+            // Beside a bar on another edge, or on another monitor, the window keeps its corner
+            // by the start button it was placed by.
+            const std::optional<StartButtonChoice> bar =
+                placedUnderPointer_ ? placedBy_ : chooseStartButton(desktop_.shellReport());
+            if (bar && (bar->edge != ScreenEdge::Bottom || placedUnderPointer_)) {
                 applyHeightOffset(newOffset);
                 s_.heightOffset = newOffset;
                 placeBeside(*bar, windowHeight);
+                fitToRoom();
                 return;
             }
             menuEdge_ = ScreenEdge::Bottom;
@@ -56,6 +59,7 @@ void frmVelora::lblHeadline_MouseMove(std::int16_t Button, std::int16_t, double,
         s_.heightOffset = newOffset;
         s_.top = top;
         s_.menuTopPixels = topPixels;
+        fitToRoom();
     });
 }
 
@@ -71,11 +75,12 @@ void frmVelora::Timer_Mouse_Pos_Check_Timer() noexcept {
     bool away = false;
     if (menuEdge_ == ScreenEdge::Bottom) {
         away = cursor.x > leftPixels + s_.width / tppx + kMenuSideSlack ||
-               cursor.x < leftPixels - kMenuSideSlack || cursor.y < s_.menuTopPixels;
+               cursor.x < leftPixels - kMenuSideSlack || cursor.y < shownTopPixels();
     } else {
         const auto px = [](double v) { return static_cast<std::int32_t>(std::floor(v)); };
-        const Rect menu{px(leftPixels), s_.menuTopPixels, px(leftPixels + s_.width / tppx),
-                        px(s_.menuTopPixels + s_.height / tppy)};
+        const double top = shownTopPixels();
+        const Rect menu{px(leftPixels), px(top), px(leftPixels + s_.width / tppx),
+                        px(top + (s_.height - s_.cutTwips) / tppy)};
         away = pointerLeftMenu(menuEdge_, menu, cursor);
     }
     if (!away) {

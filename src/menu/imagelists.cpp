@@ -329,4 +329,65 @@ void shrinkIcon(const Bitmap& large, Bitmap& small) noexcept {
     }
 }
 
+Bitmap shrinkSmooth(const Bitmap& src, std::int32_t width, std::int32_t height) {
+    if (src.empty() || width <= 0 || height <= 0 ||
+        src.pixels.size() !=
+            static_cast<std::size_t>(src.width) * static_cast<std::size_t>(src.height)) {
+        return {};
+    }
+    if (src.width <= width && src.height <= height) {
+        return src;
+    }
+    // Each new point covers [x * SW / W, (x + 1) * SW / W) of the source: in units of 1/W of a
+    // source point, every boundary is whole, so the weights are exact integers.
+    const std::int64_t sw = src.width;
+    const std::int64_t sh = src.height;
+    const std::int64_t w = std::min<std::int64_t>(width, sw);
+    const std::int64_t h = std::min<std::int64_t>(height, sh);
+    Bitmap out(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), 0);
+    // The part [a, b) of source cell c (both in units of 1/n): its overlap with [c*n, c*n+n).
+    const auto overlap = [](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t n) {
+        return std::max<std::int64_t>(0, std::min(b, (c + 1) * n) - std::max(a, c * n));
+    };
+    for (std::int64_t y = 0; y < h; ++y) {
+        const std::int64_t y0 = y * sh;
+        const std::int64_t y1 = (y + 1) * sh;
+        for (std::int64_t x = 0; x < w; ++x) {
+            const std::int64_t x0 = x * sw;
+            const std::int64_t x1 = (x + 1) * sw;
+            std::uint64_t a = 0;
+            std::uint64_t r = 0;
+            std::uint64_t g = 0;
+            std::uint64_t b = 0;
+            std::uint64_t total = 0;
+            for (std::int64_t sy = y0 / h; sy < sh && sy * h < y1; ++sy) {
+                const auto wy = static_cast<std::uint64_t>(overlap(y0, y1, sy, h));
+                for (std::int64_t sx = x0 / w; sx < sw && sx * w < x1; ++sx) {
+                    const std::uint64_t weight =
+                        wy * static_cast<std::uint64_t>(overlap(x0, x1, sx, w));
+                    const Pixel p =
+                        src.at(static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
+                    const std::uint64_t pa = p >> 24;
+                    total += weight;
+                    a += weight * pa;
+                    r += weight * pa * ((p >> 16) & 0xFFu);
+                    g += weight * pa * ((p >> 8) & 0xFFu);
+                    b += weight * pa * (p & 0xFFu);
+                }
+            }
+            Pixel& o = out.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+            if (a == 0 || total == 0) {
+                o = 0;
+                continue;
+            }
+            const auto channel = [a](std::uint64_t v) {
+                return static_cast<Pixel>(std::min<std::uint64_t>(255, (v + a / 2) / a));
+            };
+            const auto alpha = static_cast<Pixel>((a + total / 2) / total);
+            o = (alpha << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
+        }
+    }
+    return out;
+}
+
 } // namespace kesk

@@ -85,4 +85,10 @@ void paintOnClearedSurface(Bitmap& surface, std::int32_t width, std::int32_t hei
 // SW, SH large's. No smoothing, no mask.
 void shrinkIcon(const Bitmap& large, Bitmap& small) noexcept;
 
+// `src` made no larger than `width` by `height` pixels by averaging the points each new point
+// covers (their colours weighted by their alpha), for a picture taken from a source's larger
+// image: sharp, where dropping points would leave gaps in thin lines. A side no larger than
+// asked keeps its size; an empty picture, or an empty size, gives an empty bitmap.
+Bitmap shrinkSmooth(const Bitmap& src, std::int32_t width, std::int32_t height);
+
 } // namespace kesk

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "menu/dpi_sizes.h"
 #include "support/itempaths.h"
 
 namespace kesk {
@@ -15,12 +16,12 @@ bool isBlank(const std::string& text) noexcept {
 } // namespace
 
 template <class Read>
-const CachedPicture& PictureResolver::lookUp(PictureSourceKind kind, const std::string& path,
-                                             const std::optional<fileio::FileStamp>& stamp,
-                                             Read read) {
+const CachedPicture&
+PictureResolver::lookUp(PictureSourceKind kind, const std::string& path, std::int32_t size,
+                        const std::optional<fileio::FileStamp>& stamp, Read read) {
     std::optional<PictureCacheKey> key;
     if (cache_ != nullptr) {
-        key = pictureCacheKey(kind, path, kItemPictureSize, stamp, fileio::nowTicks());
+        key = pictureCacheKey(kind, path, size, stamp, fileio::nowTicks());
         if (key) {
             if (const CachedPicture* kept = cache_->find(*key)) {
                 return *kept;
@@ -36,17 +37,17 @@ const CachedPicture& PictureResolver::lookUp(PictureSourceKind kind, const std::
     return scratch_;
 }
 
-bool PictureResolver::iconFromExe(const std::string& path, Bitmap& out) {
-    if (desktop_.iconCount(path) > 0 && desktop_.extractIcon(path, 0, kItemPictureSize, out)) {
+bool PictureResolver::iconFromExe(const std::string& path, std::int32_t size, Bitmap& out) {
+    if (size > 0 && desktop_.iconCount(path) > 0 && desktop_.extractIcon(path, 0, size, out)) {
         return true;
     }
     out = Bitmap{};
     return false;
 }
 
-bool PictureResolver::iconFromSystem(const std::string& path, Bitmap& out) {
+bool PictureResolver::iconFromSystem(const std::string& path, std::int32_t size, Bitmap& out) {
     // A path of blanks is never put to the shell.
-    if (!isBlank(path) && desktop_.shellIcon(path, kItemPictureSize, out)) {
+    if (size > 0 && !isBlank(path) && desktop_.shellIcon(path, size, out)) {
         return true;
     }
     out = Bitmap{};
@@ -65,6 +66,12 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
         job.Icon.empty() ? std::nullopt
                          : paths::checkablePath(desktop_, job.Icon, paths::kHostWaitMs);
     r.targetMissing = !target || !desktop_.canOpenForReading(*target);
+    // A size no image list can have gives no picture (the fallback), never a huge allocation.
+    const std::int32_t size = job.size;
+    if (size <= 0 || size > kMaxPictureSize) {
+        r.source = IconNotFound;
+        return r;
+    }
 
     const auto stampOf = [this](const std::string& path) {
         return cache_ != nullptr ? desktop_.fileStamp(path) : std::nullopt;
@@ -74,10 +81,9 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
     // existence check, which would cost one more file system call per item.
     if (icon) {
         const CachedPicture& file =
-            lookUp(PictureSourceKind::IconFile, *icon, stampOf(*icon), [&](CachedPicture& c) {
+            lookUp(PictureSourceKind::IconFile, *icon, size, stampOf(*icon), [&](CachedPicture& c) {
                 Picture picture;
-                const PictureRequest request{kItemPictureSize, kItemPictureSize, kItemPictureSize,
-                                             kItemPictureSize};
+                const PictureRequest request{size, size, size, size};
                 // A picture that exists but cannot be decoded gives no image at all, so the
                 // item falls through to the next source.
                 if (desktop_.loadPicture(*icon, request, picture) == PictureError::None &&
@@ -106,8 +112,8 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
     }
     const std::optional<fileio::FileStamp> targetStamp = stampOf(*target);
     const CachedPicture& exe =
-        lookUp(PictureSourceKind::ExeIcon, *target, targetStamp,
-               [&](CachedPicture& c) { c.found = iconFromExe(*target, c.large); });
+        lookUp(PictureSourceKind::ExeIcon, *target, size, targetStamp,
+               [&](CachedPicture& c) { c.found = iconFromExe(*target, size, c.large); });
     if (exe.found) {
         r.source = IconFromExe;
         r.large = exe.large;
@@ -116,8 +122,8 @@ PictureResult PictureResolver::resolve(const PictureJob& job) {
 
     {
         const CachedPicture& shell =
-            lookUp(PictureSourceKind::ShellIcon, *target, targetStamp,
-                   [&](CachedPicture& c) { c.found = iconFromSystem(*target, c.large); });
+            lookUp(PictureSourceKind::ShellIcon, *target, size, targetStamp,
+                   [&](CachedPicture& c) { c.found = iconFromSystem(*target, size, c.large); });
         if (shell.found) {
             r.source = IconFromSystem;
             r.large = shell.large;

@@ -28,6 +28,9 @@ struct PictureJob {
     std::size_t item = 0;     // the record's index in menuItems
     std::string Icon;
     std::string Target;
+    // The large picture's side in pixels: the DPI decides it, and every source is asked for
+    // its own image of that size.
+    std::int32_t size = 32;
 };
 
 struct PictureResult {
@@ -37,8 +40,8 @@ struct PictureResult {
     std::int16_t source = IconNotFound;
     // The target cannot be opened as a file for reading (the entry is red).
     bool targetMissing = true;
-    // IconFromIconFile: the picture scaled to the large size; IconFromExe and
-    // IconFromSystem: the icon at the large size, with its transparency.
+    // IconFromIconFile: the picture scaled to the job's size; IconFromExe and
+    // IconFromSystem: the icon at the job's size, with its transparency.
     Bitmap large;
     // IconFromIconFile: the picture's top-left part at its own size, what painting it onto
     // the large scratch surface shows.
@@ -55,8 +58,6 @@ class PictureService {
     virtual void submit(std::vector<PictureJob> jobs, std::uint64_t generation) = 0;
 };
 
-inline constexpr std::int32_t kItemPictureSize = 32;
-
 // Answers jobs through one Desktop, on the thread that owns it. Not thread-safe.
 class PictureResolver {
   public:
@@ -66,11 +67,12 @@ class PictureResolver {
     // The job's answer; `generation` is left 0 for the caller to fill.
     PictureResult resolve(const PictureJob& job);
 
-    // The first icon stored in the file at `path`; false when it holds none.
-    bool iconFromExe(const std::string& path, Bitmap& out);
-    // The shell's icon for `path`; false for a path of blanks (the shell is then not asked)
-    // or when the shell gives none.
-    bool iconFromSystem(const std::string& path, Bitmap& out);
+    // The first icon stored in the file at `path`, `size` pixels square; false when it holds
+    // none.
+    bool iconFromExe(const std::string& path, std::int32_t size, Bitmap& out);
+    // The shell's icon for `path`, `size` pixels square; false for a path of blanks (the shell
+    // is then not asked) or when the shell gives none.
+    bool iconFromSystem(const std::string& path, std::int32_t size, Bitmap& out);
 
     // How many times a source was read (not answered from the cache) since this resolver
     // was made: what shows whether unchanged sources are read again.
@@ -79,7 +81,7 @@ class PictureResolver {
   private:
     // The source's picture, through the cache where the file's stamp allows.
     template <class Read>
-    const CachedPicture& lookUp(PictureSourceKind kind, const std::string& path,
+    const CachedPicture& lookUp(PictureSourceKind kind, const std::string& path, std::int32_t size,
                                 const std::optional<fileio::FileStamp>& stamp, Read read);
 
     Desktop& desktop_;

@@ -101,7 +101,7 @@ ShellReport ShellPort::shellReport() {
     return report;
 }
 
-std::optional<StartButtonChoice> frmMain::findUsableTaskbar() {
+ShellReport frmMain::currentShell() {
     ShellReport report = shell_.shellReport();
     if (report.monitors.empty()) {
         // Told nothing of its monitors, the platform has the one its screen metrics give.
@@ -109,7 +109,11 @@ std::optional<StartButtonChoice> frmMain::findUsableTaskbar() {
         const Rect screen{0, 0, m.widthPixels, m.heightPixels};
         report.monitors.push_back(Monitor{screen, screen, true});
     }
-    return chooseStartButton(report);
+    return report;
+}
+
+std::optional<StartButtonChoice> frmMain::findUsableTaskbar() {
+    return chooseStartButton(currentShell());
 }
 
 void frmMain::watchForTaskbar(bool on) {
@@ -119,14 +123,24 @@ void frmMain::watchForTaskbar(bool on) {
     }
 }
 
+void frmMain::watchTaskbarMoves(WindowId taskbar) {
+    if (s_.watchedTaskbar != taskbar) {
+        s_.watchedTaskbar = taskbar;
+        shell_.watchTaskbarMoves(taskbar);
+    }
+}
+
 void frmMain::attachStartBtn() {
     shell_.moveButtonToMain();
     s_.picStartBtn.place = ButtonPlace::MainWindow;
+    s_.taskbarSlidOff = false;
 
     // A taskbar that is missing, hidden or empty (as on a desktop without one)
     // would swallow the button; it then gets a place of its own until one shows up.
-    const std::optional<StartButtonChoice> found = findUsableTaskbar();
+    const ShellReport report = currentShell();
+    const std::optional<StartButtonChoice> found = chooseStartButton(report);
     if (!found) {
+        watchTaskbarMoves(0);
         const std::vector<WindowId> all = shell_.taskbarWindows();
         s_.hTaskbar = all.empty() ? 0 : all.front();
         s_.hWinStartBtn = s_.hTaskbar != 0 ? shell_.firstChild(s_.hTaskbar) : 0;
@@ -169,6 +183,19 @@ void frmMain::attachStartBtn() {
     const std::int32_t h = usableSide(s_.startBtnRect.height(), screen.heightPixels);
     s_.picStartBtn.bounds = Rect{at.x, at.y, at.x + w, at.y + h};
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
+    watchTaskbarMoves(s_.hTaskbar);
+
+    if (taskbarSlidOff(found->taskbarRect, report.monitors)) {
+        // Off the screen there is nothing to copy: the button hides with the bar, and the
+        // copy is taken when the bar slides back in.
+        s_.taskbarSlidOff = true;
+        s_.picStartBtn.visible = false;
+        shell_.showButton(false);
+        if (s_.hWinStartBtn != 0) {
+            shell_.setWindowText(s_.hWinStartBtn, "start");
+        }
+        return;
+    }
 
     // Uncovered, the system start button shows itself with the caption "VLM":
     // that is the face the copy takes.
@@ -242,6 +269,54 @@ void frmMain::followStartButton() {
     }
 }
 
+void frmMain::hotkey_Pressed() noexcept {
+    if (s_.aboutOpen || s_.shuttingDown) {
+        return;
+    }
+    guardEvent([&] {
+        if (menu_.isVisible()) {
+            menu_.hide();
+        } else {
+            menu_.showFromKeys();
+        }
+    });
+}
+
+void frmMain::taskbarMoved() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown || !s_.menuToggleVLMChecked ||
+        s_.picStartBtn.place != ButtonPlace::Taskbar) {
+        return;
+    }
+    guardEvent([&] {
+        const ShellReport report = currentShell();
+        const auto bar =
+            std::find_if(report.taskbars.begin(), report.taskbars.end(),
+                         [&](const ShellTaskbar& t) { return t.window.id == s_.hTaskbar; });
+        if (bar == report.taskbars.end() || !bar->window.visible) {
+            // Gone or hidden for good: whatever taskbar there is now, or the own place.
+            attachStartBtn();
+            return;
+        }
+        if (taskbarSlidOff(bar->window.rect, report.monitors)) {
+            if (!s_.taskbarSlidOff) {
+                s_.taskbarSlidOff = true;
+                s_.picStartBtn.visible = false;
+                shell_.showButton(false);
+            }
+            return;
+        }
+        const bool wasOff = s_.taskbarSlidOff;
+        s_.taskbarSlidOff = false;
+        if (bar->window.rect != s_.taskbarRect) {
+            // Back somewhere else (or never seen on the screen): found and copied anew.
+            attachStartBtn();
+        } else if (wasOff) {
+            s_.picStartBtn.visible = true;
+            shell_.showButton(true);
+        }
+    });
+}
+
 void frmMain::picStartBtn_DblClick() noexcept {
     if (s_.aboutOpen || s_.shuttingDown) {
         return;
@@ -260,6 +335,7 @@ void frmMain::picStartBtn_OLEDragOver() noexcept {
 void frmMain::menuToggleVLM_Click() noexcept {
     if (s_.menuToggleVLMChecked) {
         guardEvent([&] { watchForTaskbar(false); });
+        guardEvent([&] { watchTaskbarMoves(0); });
         guardEvent([&] { shell_.moveButtonToMain(); });
         s_.picStartBtn.place = ButtonPlace::MainWindow;
         s_.menuToggleVLMChecked = false;
@@ -328,8 +404,8 @@ std::vector<TrayMenuEntry> frmMain::trayMenu() const {
     };
 }
 
-void frmMain::pic1_MouseMove(std::uint32_t message) noexcept {
-    if (s_.aboutOpen || s_.shuttingDown || message != kWmRButtonUp) {
+void frmMain::pic1_MouseMove(TrayMouse message) noexcept {
+    if (s_.aboutOpen || s_.shuttingDown || message != TrayMouse::RightUp) {
         return;
     }
     TrayCommand chosen = TrayCommand::None;
@@ -389,6 +465,14 @@ void frmMain::taskbarChanged() noexcept {
     guardEvent([&] { followStartButton(); });
 }
 
+void frmMain::workAreaChanged() noexcept {
+    if (!s_.loaded || s_.refused || s_.shuttingDown || !s_.menuToggleVLMChecked ||
+        s_.picStartBtn.place != ButtonPlace::Taskbar) {
+        return;
+    }
+    guardEvent([&] { followStartButton(); });
+}
+
 // --- About box -------------------------------------------------------------------------------
 
 void frmMain::menuAbout_Click() noexcept {
@@ -415,6 +499,7 @@ void frmMain::menuBarExit_Click() noexcept {
     }
     s_.shuttingDown = true;
     skipOnError([&] { watchForTaskbar(false); });
+    skipOnError([&] { watchTaskbarMoves(0); });
     skipOnError([&] { removeTrayIcon(); });
     skipOnError([&] { menu_.unload(); });
     skipOnError([&] { shell_.unloadMainWindow(); });

@@ -49,6 +49,10 @@ struct frmMainState {
     StartButtonState picStartBtn;
     // The button waits in its own place for a taskbar to show up.
     bool watchingForTaskbar = false;
+    // The taskbar whose moves are watched (0: none).
+    WindowId watchedTaskbar = 0;
+    // The taskbar has slid off the screen; the button hides with it until it comes back.
+    bool taskbarSlidOff = false;
     bool aboutOpen = false;
     bool shuttingDown = false;
     // A second copy refused to start.
@@ -61,7 +65,6 @@ struct frmMainState {
     std::string hotkeyRefusalTold;
 };
 
-inline constexpr std::uint32_t kWmRButtonUp = 517;
 // The button's own place when there is no taskbar to put it in.
 inline constexpr std::int32_t kOwnButtonWidthTwips = 900;
 inline constexpr std::int32_t kOwnButtonHeightTwips = 360;
@@ -87,9 +90,10 @@ class frmMain {
     void picStartBtn_Click() noexcept;
     void picStartBtn_DblClick() noexcept;
     void picStartBtn_OLEDragOver() noexcept;
-    // A notification of the tray icon, carrying the mouse message that
-    // happened over it.
-    void pic1_MouseMove(std::uint32_t message) noexcept;
+    // The global hotkey: shows the menu, on the monitor under the pointer, or hides it.
+    void hotkey_Pressed() noexcept;
+    // A notification of the tray icon, carrying what the mouse did over it.
+    void pic1_MouseMove(TrayMouse message) noexcept;
     void menuToggleVLM_Click() noexcept;
     void menuBarWSM_Click() noexcept;
     void menuAbout_Click() noexcept;
@@ -102,6 +106,13 @@ class frmMain {
     // The display, the work area or the taskbar's settings changed: the button follows the
     // start button to wherever it is now.
     void taskbarChanged() noexcept;
+    // The taskbar the button lies on moved or changed its size: one that slid off the screen
+    // takes the button with it, one that came back brings it back.
+    void taskbarMoved() noexcept;
+    // The work area or the taskbar's settings changed. Only a button that covers a start
+    // button follows: one in its own place waits for its watch (a taskbar that shows up
+    // sends such changes while the user may be clicking the button).
+    void workAreaChanged() noexcept;
     // The system start menu that menuBarWSM_Click opened has closed. The shell raised its
     // taskbar for it, which may have buried the button.
     void systemStartMenuClosed() noexcept;
@@ -122,7 +133,10 @@ class frmMain {
     // The first taskbar a user can see and its start button (chooseStartButton). Hidden or
     // empty ones (a desktop without a shell keeps one) are passed over.
     std::optional<StartButtonChoice> findUsableTaskbar();
+    // The shell now, with at least the monitor the screen metrics give.
+    ShellReport currentShell();
     void watchForTaskbar(bool on);
+    void watchTaskbarMoves(WindowId taskbar);
     // Attaches again when the start button is no longer where the button covers it (another
     // taskbar, another start button, another place). Cheap while nothing moved: one look at
     // the shell's windows, no copy.

@@ -90,7 +90,7 @@ TrayIconData makeTrayIconData(WindowId receiver, std::uint32_t callbackMessage, 
     TrayIconData d;
     d.hWnd = receiver;
     d.uID = kTrayIconId;
-    d.uFlags = kNifMessage | kNifIcon | kNifTip;
+    d.uFlags = TrayIconParts{true, true, true};
     d.uCallbackMessage = callbackMessage;
     d.hIcon = icon;
     d.szTip = trayTip(title);

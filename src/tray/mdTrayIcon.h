@@ -12,19 +12,36 @@ namespace kesk {
 // and compare them, only the Windows side turns them into handles.
 using WindowId = std::uintptr_t;
 
+// Which parts of the record the shell is to take.
+struct TrayIconParts {
+    bool message = false;
+    bool icon = false;
+    bool tip = false;
+    bool operator==(const TrayIconParts&) const = default;
+};
+
 struct TrayIconData {
-    WindowId hWnd = 0;        // the window that receives the notifications
-    std::uint32_t uID = 0;    // 1 once filled
-    std::uint32_t uFlags = 0; // message, icon and tip
+    WindowId hWnd = 0;     // the window that receives the notifications
+    std::uint32_t uID = 0; // 1 once filled
+    TrayIconParts uFlags;  // message, icon and tip
     std::uint32_t uCallbackMessage = 0;
     std::uintptr_t hIcon = 0; // the program icon
     std::string szTip;        // UTF-8
     bool operator==(const TrayIconData&) const = default;
 };
 
-inline constexpr std::uint32_t kNifMessage = 1;
-inline constexpr std::uint32_t kNifIcon = 2;
-inline constexpr std::uint32_t kNifTip = 4;
+// What the mouse did over the icon, as the notification tells it.
+enum class TrayMouse {
+    Move,
+    LeftDown,
+    LeftUp,
+    LeftDoubleClick,
+    RightDown,
+    RightUp,
+    RightDoubleClick,
+    Other // any other button, or a message that is no mouse event
+};
+
 inline constexpr std::uint32_t kTrayIconId = 1;
 // The tip field holds this many characters before its terminating NUL.
 inline constexpr std::size_t kTrayTipCharacters = 63;

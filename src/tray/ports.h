@@ -32,6 +32,9 @@ class MenuWindowPort {
     // A build (Form_Construct). A window that is not loaded is loaded first,
     // and loading runs a build of its own before this one.
     virtual void construct() = 0;
+    // Shows the window as the keys ask for it: on the monitor under the pointer, its auto-hide
+    // waiting for the pointer to come in first. Without a monitor to tell, as show().
+    virtual void showFromKeys() { show(); }
 };
 
 // The entries of the tray menu, in their order.
@@ -115,6 +118,11 @@ class ShellPort {
     virtual void setButtonPicture(const Bitmap& picture) = 0;
     // Puts the button above every other window again, its own taskbar included.
     virtual void raiseButton() = 0;
+
+    // While `taskbar` is not 0, the main window's taskbarMoved runs soon after that window
+    // moved or changed its size (several moves may come as one call); 0 ends it. Nothing
+    // runs while nothing moves.
+    virtual void watchTaskbarMoves(WindowId taskbar) = 0;
 
     // --- A taskbar that shows up later ---------------------------------------------------
     // While on, the main window's taskbarAppeared runs whenever a taskbar window (or a

@@ -67,6 +67,15 @@ Rect startCorner(const Rect& bar, ScreenEdge edge, std::int32_t thickness) noexc
     return Rect{bar.left, bar.top, bar.left + std::min(thickness, bar.width()), bar.bottom};
 }
 
+// How far apart two rectangles lie, across and down together (0 when they touch or overlap).
+std::int64_t gap(const Rect& a, const Rect& b) noexcept {
+    const std::int64_t dx =
+        std::max({std::int64_t{0}, std::int64_t{a.left} - b.right, std::int64_t{b.left} - a.right});
+    const std::int64_t dy =
+        std::max({std::int64_t{0}, std::int64_t{a.top} - b.bottom, std::int64_t{b.top} - a.bottom});
+    return dx + dy;
+}
+
 std::optional<StartButtonChoice> startButtonOf(const ShellTaskbar& t, const ShellReport& report,
                                                const Monitor& monitor) {
     StartButtonChoice c;
@@ -161,6 +170,31 @@ std::optional<Monitor> primaryMonitor(const std::vector<Monitor>& monitors) {
     return std::nullopt;
 }
 
+std::optional<Monitor> nearestMonitor(const std::vector<Monitor>& monitors, const Rect& r) {
+    if (std::optional<Monitor> on = monitorOf(monitors, r)) {
+        return on;
+    }
+    std::optional<Monitor> best;
+    std::int64_t bestGap = 0;
+    for (const Monitor& m : monitors) {
+        if (isEmpty(m.area)) {
+            continue;
+        }
+        const std::int64_t apart = gap(m.area, r);
+        if (!best || apart < bestGap) {
+            best = m;
+            bestGap = apart;
+        }
+    }
+    return best;
+}
+
+std::optional<Monitor> monitorAt(const std::vector<Monitor>& monitors, Point p) {
+    // A point is a one-pixel rectangle: on a monitor it shares that pixel with it.
+    const Rect pixel{p.x, p.y, p.x == INT32_MAX ? p.x : p.x + 1, p.y == INT32_MAX ? p.y : p.y + 1};
+    return nearestMonitor(monitors, pixel);
+}
+
 ScreenEdge taskbarEdge(const Rect& taskbar, const Rect& monitor,
                        std::optional<ScreenEdge> claimed) noexcept {
     const bool acrossWidth = taskbar.left <= monitor.left && taskbar.right >= monitor.right;
@@ -205,6 +239,56 @@ std::optional<StartButtonChoice> chooseStartButton(const ShellReport& report) {
         }
     }
     return std::nullopt;
+}
+
+std::optional<StartButtonChoice> chooseStartButtonUnder(const ShellReport& report, Point pointer) {
+    const std::optional<Monitor> here = monitorAt(report.monitors, pointer);
+    if (!here) {
+        return std::nullopt;
+    }
+    ShellReport local = report;
+    local.taskbars.clear();
+    for (const ShellTaskbar& t : report.taskbars) {
+        const std::optional<Monitor> on = monitorOf(report.monitors, t.window.rect);
+        if (on && on->area == here->area) {
+            local.taskbars.push_back(t);
+        }
+    }
+    if (std::optional<StartButtonChoice> c = chooseStartButton(local)) {
+        return c;
+    }
+    const Rect work = isEmpty(intersection(here->workArea, here->area))
+                          ? here->area
+                          : intersection(here->workArea, here->area);
+    StartButtonChoice corner;
+    corner.kind = StartButtonKind::Corner;
+    corner.monitor = *here;
+    corner.edge = ScreenEdge::Bottom;
+    corner.taskbarRect = Rect{work.left, work.bottom, work.right, work.bottom};
+    corner.buttonRect = Rect{work.left, work.bottom, work.left, work.bottom};
+    return corner;
+}
+
+bool taskbarSlidOff(const Rect& taskbar, const std::vector<Monitor>& monitors) {
+    if (isEmpty(taskbar)) {
+        return false;
+    }
+    const std::optional<Monitor> m = nearestMonitor(monitors, taskbar);
+    if (!m) {
+        return false;
+    }
+    if (intersection(taskbar, m->area) == m->area) {
+        return false; // over the whole monitor: it has slid nowhere
+    }
+    const ScreenEdge edge = taskbarEdge(taskbar, m->area);
+    const std::int64_t thickness = taskbarThickness(taskbar, edge);
+    const bool upright = edge == ScreenEdge::Left || edge == ScreenEdge::Right;
+    const std::int64_t from =
+        upright ? std::max(taskbar.left, m->area.left) : std::max(taskbar.top, m->area.top);
+    const std::int64_t to =
+        upright ? std::min(taskbar.right, m->area.right) : std::min(taskbar.bottom, m->area.bottom);
+    const std::int64_t beyond = thickness - std::max<std::int64_t>(to - from, 0);
+    return beyond > std::min<std::int64_t>(kTaskbarFrameSlack, thickness / 4);
 }
 
 MenuPlacement placeMenu(const MenuRequest& q) {

@@ -26,6 +26,11 @@ bool isEmpty(const Rect& r) noexcept;
 std::optional<Monitor> monitorOf(const std::vector<Monitor>& monitors, const Rect& r);
 // The first monitor that says it is the primary one, else the first one; none without any.
 std::optional<Monitor> primaryMonitor(const std::vector<Monitor>& monitors);
+// The monitor under `p`; between monitors (or off all of them) the nearest one; none without
+// any.
+std::optional<Monitor> monitorAt(const std::vector<Monitor>& monitors, Point p);
+// The monitor holding the largest part of `r`, or, off every monitor, the nearest one.
+std::optional<Monitor> nearestMonitor(const std::vector<Monitor>& monitors, const Rect& r);
 
 // The edge of `monitor` a taskbar stands on, told by its rectangle: a bar across the
 // monitor's whole width is at the top or bottom, one down its whole height at the left or
@@ -64,6 +69,20 @@ struct StartButtonChoice {
 // A taskbar with nothing shown inside it yet is still being built and is passed over. None:
 // no taskbar a user can see.
 std::optional<StartButtonChoice> chooseStartButton(const ShellReport& report);
+
+// Where a menu opened away from the start button goes: by the start button of a taskbar on
+// the monitor under `pointer` (the same order as above, among that monitor's taskbars), or,
+// with none there, in that monitor's bottom start corner (kind Corner, taskbar 0, an empty
+// bar along the bottom of its work area). None only without any monitor.
+std::optional<StartButtonChoice> chooseStartButtonUnder(const ShellReport& report, Point pointer);
+
+// Whether a taskbar has slid off its monitor, as one that hides itself does (leaving a sliver
+// or nothing on the screen): more of its thickness lies beyond the monitor's edge than the
+// frame some shells draw there (kTaskbarFrameSlack pixels, or a quarter of a thinner bar). Its
+// monitor is the one it shares most with, or, off every monitor, the nearest one. An empty
+// rectangle, a bar over its whole monitor, or no monitor at all tells nothing: not slid off.
+inline constexpr std::int32_t kTaskbarFrameSlack = 4;
+bool taskbarSlidOff(const Rect& taskbar, const std::vector<Monitor>& monitors);
 
 struct MenuRequest {
     // The menu's size in pixels as the catalogue makes it.

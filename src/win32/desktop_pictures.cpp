@@ -3,6 +3,7 @@
 // the views the caller asked for.
 #include "win32/desktop_win32.h"
 
+#include "menu/dpi_sizes.h"
 #include "platform/picture_checks.h"
 #include "win32/dpi.h"
 #include "win32/handles.h"
@@ -142,25 +143,33 @@ bool copyPixels(IWICBitmapSource* source, const WICRect* rect, std::int32_t w, s
     return true;
 }
 
-// Picks the frame to show: for icon files the image whose size fits the request best (the
-// 32 by 32 one for an image list of that size), otherwise the first frame.
+// Picks the frame to show: for icon files the image that gives the size asked for sharply
+// (bestImageFor: that size, else the smallest larger one, else the largest), otherwise the
+// first frame.
 UINT chooseFrame(IWICBitmapDecoder* decoder, bool iconFile, const PictureRequest& req) {
     UINT count = 0;
     if (FAILED(decoder->GetFrameCount(&count)) || count <= 1 || !iconFile) {
         return 0;
     }
-    const UINT wantW = static_cast<UINT>(req.scaledWidth > 0 ? req.scaledWidth : req.cropWidth);
-    const UINT wantH = static_cast<UINT>(req.scaledHeight > 0 ? req.scaledHeight : req.cropHeight);
-    for (UINT i = 0; i < count; ++i) {
+    const std::int32_t want = std::max(req.scaledWidth > 0 ? req.scaledWidth : req.cropWidth,
+                                       req.scaledHeight > 0 ? req.scaledHeight : req.cropHeight);
+    // An icon file has a handful of images; a directory claiming thousands is not believed.
+    constexpr UINT kMaxFrames = 256;
+    std::vector<ImageChoice> sizes;
+    for (UINT i = 0; i < std::min(count, kMaxFrames); ++i) {
         ComPtr<IWICBitmapFrameDecode> frame;
         UINT w = 0;
         UINT h = 0;
+        ImageChoice c;
         if (SUCCEEDED(decoder->GetFrame(i, frame.put())) && SUCCEEDED(frame->GetSize(&w, &h)) &&
-            w == wantW && h == wantH) {
-            return i;
+            w <= 0x7FFFFFFF && h <= 0x7FFFFFFF) {
+            c.width = static_cast<std::int32_t>(w);
+            c.height = static_cast<std::int32_t>(h);
         }
+        sizes.push_back(c);
     }
-    return 0;
+    const std::size_t best = bestImageFor(sizes, want);
+    return best < sizes.size() ? static_cast<UINT>(best) : 0;
 }
 
 struct DeleteEnhMetaFileFn {

@@ -82,6 +82,16 @@ void FolderWatch::waitForChanges() noexcept {
     }
 }
 
+void FolderWatch::report(UINT_PTR timer) {
+    if (timer == kQuietTimer) {
+        waiting_ = false;
+    }
+    const DWORD again = changed_ ? changed_() : 0;
+    if (again > 0) {
+        SetTimer(hwnd(), kRecheckTimer, again, nullptr);
+    }
+}
+
 LRESULT FolderWatch::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case kChangedMessage: {
@@ -93,20 +103,20 @@ LRESULT FolderWatch::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             firstChange_ = now;
         }
         const ULONGLONG due = std::min(now + kQuietMs, firstChange_ + kLongestWaitMs);
-        SetTimer(hwnd(), kQuietTimer, due > now ? static_cast<UINT>(due - now) : USER_TIMER_MINIMUM,
-                 nullptr);
+        if (due <= now) {
+            // A timer comes only when no posted message waits, and a program that saves
+            // without pause keeps this queue full: past the longest wait, report at once.
+            KillTimer(hwnd(), kQuietTimer);
+            report(kQuietTimer);
+            return 0;
+        }
+        SetTimer(hwnd(), kQuietTimer, static_cast<UINT>(due - now), nullptr);
         return 0;
     }
     case WM_TIMER:
         if (wParam == kQuietTimer || wParam == kRecheckTimer) {
             KillTimer(hwnd(), wParam);
-            if (wParam == kQuietTimer) {
-                waiting_ = false;
-            }
-            const DWORD again = changed_ ? changed_() : 0;
-            if (again > 0) {
-                SetTimer(hwnd(), kRecheckTimer, again, nullptr);
-            }
+            report(wParam);
             return 0;
         }
         return defaultProc(msg, wParam, lParam);

@@ -39,6 +39,8 @@ class FolderWatch final : public Window {
 
   private:
     void waitForChanges() noexcept;
+    // Tells `changed` (for the quiet time's timer or the look-again one) and sets the next look.
+    void report(UINT_PTR timer);
 
     Changed changed_;
     // The first change not reported yet (GetTickCount64), while one waits.

@@ -50,6 +50,21 @@ void CALLBACK onWindowEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG
     }
 }
 
+// The taskbar whose moves are watched, and whether a report of them is on its way: a bar
+// that slides sends a move for every step, and one report covers them all.
+thread_local HWND tMoveWatcher = nullptr;
+thread_local HWND tWatchedTaskbar = nullptr;
+thread_local bool tMoveReported = false;
+
+void CALLBACK onTaskbarMove(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG idChild, DWORD,
+                            DWORD) noexcept {
+    if (idObject != OBJID_WINDOW || idChild != CHILDID_SELF || hwnd != tWatchedTaskbar ||
+        tMoveWatcher == nullptr || tMoveReported) {
+        return;
+    }
+    tMoveReported = PostMessageW(tMoveWatcher, msg::kTaskbarMoved, 0, 0) != FALSE;
+}
+
 // The release reached the shell's start button and came back handled.
 void CALLBACK onStartButtonClicked(HWND, UINT, ULONG_PTR mainWindow, LRESULT) noexcept {
     PostMessageW(reinterpret_cast<HWND>(mainWindow), msg::kStartMenuClosed, 0, 0);
@@ -87,6 +102,7 @@ MainWindow::MainWindow(Desktop& desktop, MenuWindowPort& menu, std::function<voi
 
 MainWindow::~MainWindow() {
     stopWatching();
+    watchTaskbarMoves(0);
     // An object that goes without the shut-down (tests) must not leave its icon behind.
     if (!presenter_.state().shuttingDown) {
         win::removeTrayIcon(presenter_.state().trayIconData);
@@ -113,7 +129,7 @@ void MainWindow::load() {
 
 LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == msg::kTrayNotify) {
-        presenter_.pic1_MouseMove(static_cast<std::uint32_t>(LOWORD(lParam)));
+        presenter_.pic1_MouseMove(trayMouseOf(lParam));
         return 0;
     }
     if (msg == taskbarCreatedMessage() && msg != 0) {
@@ -130,8 +146,22 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             presenter_.taskbarAppeared();
         }
         return 0;
+    case msg::kTaskbarMoved:
+        tMoveReported = false;
+        if (moveHook_ != nullptr) {
+            presenter_.taskbarMoved();
+        }
+        return 0;
     case WM_DISPLAYCHANGE:
         presenter_.taskbarChanged();
+        return defaultProc(msg, wParam, lParam);
+    case WM_SETTINGCHANGE:
+        // The taskbar's own settings, or the work area a taskbar that moved leaves.
+        if (wParam == SPI_SETWORKAREA ||
+            (lParam != 0 && CompareStringOrdinal(reinterpret_cast<const wchar_t*>(lParam), -1,
+                                                 L"TraySettings", -1, TRUE) == CSTR_EQUAL)) {
+            presenter_.workAreaChanged();
+        }
         return defaultProc(msg, wParam, lParam);
     case WM_TIMER:
         if (wParam == kSettleTimer) {
@@ -141,6 +171,7 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return defaultProc(msg, wParam, lParam);
     case WM_DESTROY:
         stopWatching();
+        watchTaskbarMoves(0);
         return 0;
     case WM_CLOSE:
         presenter_.Form_QueryUnload();
@@ -363,6 +394,33 @@ void MainWindow::watchForTaskbar(bool on) {
         SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, onWindowEvent, 0, 0, flags);
     // A taskbar created before the watch began may show itself without any event at all.
     settleTaskbar();
+}
+
+void MainWindow::watchTaskbarMoves(WindowId taskbar) {
+    if (moveHook_ != nullptr) {
+        UnhookWinEvent(moveHook_);
+        moveHook_ = nullptr;
+    }
+    tWatchedTaskbar = nullptr;
+    tMoveReported = false;
+    if (tMoveWatcher == hwnd()) {
+        tMoveWatcher = nullptr;
+    }
+    HWND bar = toHwnd(taskbar);
+    if (bar == nullptr || hwnd() == nullptr) {
+        return;
+    }
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(bar, &process);
+    if (thread == 0) {
+        return;
+    }
+    tMoveWatcher = hwnd();
+    tWatchedTaskbar = bar;
+    // Only the shell's own process: the moves of other programs' windows never wake this one.
+    // (Some window systems do not tell a single thread's events apart.)
+    moveHook_ = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, nullptr,
+                                onTaskbarMove, process, 0, WINEVENT_OUTOFCONTEXT);
 }
 
 void MainWindow::settleTaskbar() {

@@ -74,6 +74,7 @@ class MainWindow final : public Window, private ShellPort {
     void setButtonPicture(const Bitmap& picture) override;
     void raiseButton() override;
     void watchForTaskbar(bool on) override;
+    void watchTaskbarMoves(WindowId taskbar) override;
 
     // Gives a taskbar that was just created (or the start-up) a short while to show itself.
     void settleTaskbar();
@@ -85,6 +86,7 @@ class MainWindow final : public Window, private ShellPort {
     HICON icon_ = nullptr;
     HWINEVENTHOOK createHook_ = nullptr;
     HWINEVENTHOOK showHook_ = nullptr;
+    HWINEVENTHOOK moveHook_ = nullptr;
     int settleTicksLeft_ = 0;
 };
 

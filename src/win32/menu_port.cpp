@@ -94,8 +94,18 @@ bool MenuPort::isVisible() {
 
 void MenuPort::show() {
     ensureLoaded();
+    presenter_->placeByStartButton();
     presenter_->Show();
     view_->render();
+}
+
+void MenuPort::showFromKeys() {
+    ensureLoaded();
+    presenter_->placeUnderPointer();
+    presenter_->Show();
+    presenter_->shownFromKeyboard();
+    view_->render();
+    view_->takeKeyboard();
 }
 
 void MenuPort::hide() {

@@ -61,6 +61,7 @@ class MenuPort final : public MenuWindowPort {
 
     bool isVisible() override;
     void show() override;
+    void showFromKeys() override;
     void hide() override;
     void unload() override;
     void construct() override;

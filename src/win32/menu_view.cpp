@@ -219,8 +219,12 @@ bool MenuView::create(HWND owner) {
                        WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, owner) == nullptr) {
         return false;
     }
-    scale_ = scaleFor(hwnd());
-    renderedDpi_ = dpiOf(hwnd());
+    // The one DPI of the window, for the presenter's layout and pictures and for painting.
+    // Held as the presenter holds it, so that the first build's DPI is the one rendered.
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(dpiOf(hwnd())));
+    presenter_.setDpi(dpi);
+    scale_ = scaleForDpi(static_cast<UINT>(dpi));
+    renderedDpi_ = static_cast<UINT>(dpi);
     sourcesReadMessage_ = RegisterWindowMessageW(kSourcesReadMessageName);
     buildsMessage_ = RegisterWindowMessageW(msg::kBuildsName);
 
@@ -362,7 +366,9 @@ void MenuView::render() {
         ~Rendering() { flag = before; }
     } rendering{rendering_, rendering_};
     rendering_ = true;
-    const UINT dpi = dpiOf(hwnd());
+    // The DPI the presenter laid the window out at, and no other: positions, fonts and
+    // pictures then agree.
+    const UINT dpi = static_cast<UINT>(s.dpi);
     const bool newDpi = dpi != renderedDpi_;
     if (newDpi) {
         renderedDpi_ = dpi;
@@ -373,9 +379,11 @@ void MenuView::render() {
     scale_ = scaleForDpi(dpi);
 
     // The window: position, size and stacking.
+    // A window cut to the screen shows shorter, and so do its lists, which then scroll.
+    const bool cut = s.cutTwips > 0;
     SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
-                 scale_.toPixelsY(s.top), scale_.toPixelsX(s.width), scale_.toPixelsY(s.height),
-                 SWP_NOACTIVATE);
+                 scale_.toPixelsY(cut ? s.cutTop : s.top), scale_.toPixelsX(s.width),
+                 scale_.toPixelsY(s.height - s.cutTwips), SWP_NOACTIVATE);
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {
@@ -388,8 +396,12 @@ void MenuView::render() {
                  scale_.toPixelsY(s.pbVLM.top), scale_.toPixelsX(s.pbVLM.width),
                  scale_.toPixelsY(s.pbVLM.height), SWP_NOACTIVATE | SWP_NOZORDER);
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
-        placeChild(cont_[k]->hwnd(), s.cont[k]);
-        placeChild(lists_[k], s.lstViewA[k]);
+        ControlState container = s.cont[k];
+        ControlState list = static_cast<const ControlState&>(s.lstViewA[k]);
+        container.height -= s.cutTwips;
+        list.height -= s.cutTwips;
+        placeChild(cont_[k]->hwnd(), container);
+        placeChild(lists_[k], list);
     }
     // The panels float above the groups when shown.
     // (HWND_TOP is the null handle, so it cannot go through placeChild's `after`.)
@@ -736,12 +748,13 @@ void MenuView::restoreOrigin(HWND list, POINT wanted) {
         return p;
     };
     // Platforms differ in the sign the origin is reported with: a step that leads away from
-    // the wanted origin is taken back twice over.
+    // the wanted origin is taken back twice over. Only the rows scroll: the lists wrap their
+    // entries, and a platform's origin can stand left of 0 where labels overhang their icons,
+    // which must not shift the columns.
     POINT now = origin();
-    for (int step = 0; step < 2 && (now.x != wanted.x || now.y != wanted.y); ++step) {
-        const int dx = step == 0 ? wanted.x - now.x : now.x - wanted.x;
+    for (int step = 0; step < 2 && now.y != wanted.y; ++step) {
         const int dy = step == 0 ? wanted.y - now.y : now.y - wanted.y;
-        SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(dx), static_cast<LPARAM>(dy));
+        SendMessageW(list, LVM_SCROLL, 0, static_cast<LPARAM>(dy));
         now = origin();
     }
 }
@@ -918,6 +931,32 @@ void MenuView::paintWindow(HDC dc, const RECT& area) {
     drawLabel(dc, s.lblHedlineURL, 0, 0);
 }
 
+void MenuView::dpiChanged(UINT dpi, const RECT* suggested) {
+    // Where the system suggests, at once, so that the window does not stand at the old size
+    // on the new monitor; the presenter places it again when it has been built at the DPI.
+    if (suggested != nullptr) {
+        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    pendingDpi_ = dpi;
+    PostMessageW(hwnd(), msg::kMenuDpiChanged, 0, 0);
+}
+
+bool MenuView::followDpi() {
+    const UINT told = pendingDpi_ != 0 ? pendingDpi_ : dpiOf(hwnd());
+    pendingDpi_ = 0;
+    const std::int32_t dpi = usableDpi(static_cast<std::int32_t>(told));
+    presenter_.setDpi(dpi);
+    if (dpi == presenter_.state().dpi) {
+        render(); // back where the presenter placed it
+        return false;
+    }
+    presenter_.Form_Construct();
+    render();
+    return true;
+}
+
 void MenuView::paintVLM(HDC dc, const RECT& area) {
     const frmVeloraState& s = presenter_.state();
     std::vector<const ControlState*> headings;
@@ -990,8 +1029,10 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         activationMessage(wParam, lParam);
         break;
     case WM_DPICHANGED:
-        // Everything is laid out in twips: a new DPI is a new render.
-        render();
+        guardEvent([&] { dpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
+        return 0;
+    case msg::kMenuDpiChanged:
+        guardEvent([this] { followDpi(); });
         return 0;
     default:
         break;

@@ -67,6 +67,12 @@ class MenuView final : public Window {
     void setPictureWorker(PictureWorker* worker) noexcept;
     // Takes whatever pictures the worker has finished; true when there were some.
     bool takePictures();
+    // The window's DPI changed to `dpi` (WM_DPICHANGED): it moves to the suggested rectangle
+    // at once and is built again at the new DPI once the message is done.
+    void dpiChanged(UINT dpi, const RECT* suggested);
+    // Builds the window again at the DPI last told (or the one of its monitor now) and
+    // renders it; whether the DPI changed.
+    bool followDpi();
     // Paints the hidden window and its controls once into memory, so that the first
     // showing costs what later ones do. Does nothing while the window is shown.
     void renderUnseen();
@@ -161,6 +167,7 @@ class MenuView final : public Window {
     std::int32_t renderedUnseen_ = -1; // the picture batches renderUnseen last saw
     bool renderedVisible_ = false;
     UINT renderedDpi_ = 0;
+    UINT pendingDpi_ = 0; // told by WM_DPICHANGED, until the window is built at it
 
     // --- Resizing and auto-hide ----------------------------------------------------------------
   public:

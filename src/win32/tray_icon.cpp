@@ -28,12 +28,40 @@ template <std::size_t N> void copyToField(const std::string& text, wchar_t (&fie
 
 } // namespace
 
+UINT notifyFlagsOf(const TrayIconParts& parts) noexcept {
+    return (parts.message ? NIF_MESSAGE : 0u) | (parts.icon ? NIF_ICON : 0u) |
+           (parts.tip ? NIF_TIP : 0u);
+}
+
+TrayMouse trayMouseOf(LPARAM notification) noexcept {
+    // The mouse message is in the low word (later notification versions put the icon's
+    // identifier in the high word).
+    switch (LOWORD(notification)) {
+    case WM_MOUSEMOVE:
+        return TrayMouse::Move;
+    case WM_LBUTTONDOWN:
+        return TrayMouse::LeftDown;
+    case WM_LBUTTONUP:
+        return TrayMouse::LeftUp;
+    case WM_LBUTTONDBLCLK:
+        return TrayMouse::LeftDoubleClick;
+    case WM_RBUTTONDOWN:
+        return TrayMouse::RightDown;
+    case WM_RBUTTONUP:
+        return TrayMouse::RightUp;
+    case WM_RBUTTONDBLCLK:
+        return TrayMouse::RightDoubleClick;
+    default:
+        return TrayMouse::Other;
+    }
+}
+
 NOTIFYICONDATAW toNotifyIconData(const TrayIconData& data) noexcept {
     NOTIFYICONDATAW nid{};
     nid.cbSize = sizeof nid;
     nid.hWnd = reinterpret_cast<HWND>(data.hWnd);
     nid.uID = data.uID;
-    nid.uFlags = data.uFlags;
+    nid.uFlags = notifyFlagsOf(data.uFlags);
     nid.uCallbackMessage = data.uCallbackMessage;
     nid.hIcon = reinterpret_cast<HICON>(data.hIcon);
     copyToField(data.szTip, nid.szTip);

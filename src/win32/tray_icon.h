@@ -14,6 +14,10 @@ namespace kesk::win {
 // The shell's record for `data`: the wide form of the structure, with the tip
 // converted to UTF-16 and cut to the field (never inside a surrogate pair).
 NOTIFYICONDATAW toNotifyIconData(const TrayIconData& data) noexcept;
+// The record's flags for the parts it carries.
+UINT notifyFlagsOf(const TrayIconParts& parts) noexcept;
+// What the mouse did, from the long parameter of a notification.
+TrayMouse trayMouseOf(LPARAM notification) noexcept;
 
 // The NIM_MODIFY record that shows a warning balloon from the icon; title and
 // text are cut to their fields like the tip.

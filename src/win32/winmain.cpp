@@ -34,15 +34,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     menu.setOwner(main.hwnd());
     menu.setSaveFailedReport(
         [&main](const std::string& folder) { main.presenter().saveFailed(folder); });
-    // The hotkey does what a click on the taskbar button does: shows the menu, or hides it.
+    // The hotkey shows the menu, on the monitor under the pointer, or hides it.
     kesk::win::HotkeyWindow hotkey(
-        [&main, &menu] {
-            main.presenter().picStartBtn_Click();
-            if (menu.loaded() && menu.isVisible()) {
-                menu.presenter()->shownFromKeyboard();
-                menu.view()->takeKeyboard();
-            }
-        },
+        [&main] { main.presenter().hotkey_Pressed(); },
         [&main](const std::string& combination) { main.presenter().hotkeyRefused(combination); });
     menu.setHotkeyReport([&hotkey](const std::string& combination) { hotkey.apply(combination); });
     // The whole start-up; a second copy ends the process inside it.

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -344,7 +345,16 @@ TEST_F(SaveStorm, AThousandSavesFromAnotherProcessAllSucceed) {
         startProcess(quoted(exeDir() / "save_storm.exe") + L" " + quoted(dir_ / "velora.ini") +
                      L" 1000 " + quoted(report));
     ASSERT_NE(storm.hProcess, nullptr) << "save_storm.exe must be built beside the tests";
-    const bool ended = WaitForSingleObject(storm.hProcess, 300000) == WAIT_OBJECT_0;
+    // The builds the menu tells while the saves still go on: under load the saves slow down and
+    // the count after them says little about whether the menu followed them.
+    long long whileSaving = before;
+    bool ended = false;
+    for (int waited = 0; waited < 300000 && !ended; waited += 100) {
+        ended = WaitForSingleObject(storm.hProcess, 100) == WAIT_OBJECT_0;
+        if (!ended) {
+            whileSaving = std::max(whileSaving, buildsOf(menu));
+        }
+    }
     DWORD code = 99;
     GetExitCodeProcess(storm.hProcess, &code);
     endProcess(storm);
@@ -355,9 +365,10 @@ TEST_F(SaveStorm, AThousandSavesFromAnotherProcessAllSucceed) {
     EXPECT_TRUE(waitFor([&] { return shown() == Names{L"Save 1000"}; }, 10000))
         << "the menu ends equal to the last save";
     const long long after = settledBuilds(menu);
-    std::printf("1000 saves: %lld rebuilds during and after them\n", after - before);
+    std::printf("1000 saves: %lld rebuilds while they went on, %lld in all\n", whileSaving - before,
+                after - before);
     // It rebuilt while the saves went on, not only once at their end.
-    EXPECT_GE(after - before, 3);
+    EXPECT_GE(whileSaving - before, 1);
     EXPECT_TRUE(program_->responds());
 }
 

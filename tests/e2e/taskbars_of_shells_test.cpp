@@ -159,12 +159,12 @@ TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTas
     }
 }
 
-TEST(ShellLayouts, EachShellsLayoutOnADesktopWithoutWinesTaskbar) {
-    if (onLayoutsRun()) {
-        GTEST_SKIP() << "this is the copy on the desktop without a shell";
-    }
-    const fs::path report = fs::temp_directory_path() / "kesk-shell-layouts.xml";
-    const fs::path output = fs::temp_directory_path() / "kesk-shell-layouts.txt";
+// Runs the rows `filter` in a copy of this program on a virtual desktop `desktop` without a
+// shell, and checks that all `tests` of them ran and passed.
+void runOnDesktopWithoutShell(const std::wstring& desktop, const std::wstring& filter, int tests,
+                              DWORD waitMs) {
+    const fs::path report = fs::temp_directory_path() / (desktop + L".xml");
+    const fs::path output = fs::temp_directory_path() / (desktop + L".txt");
     std::error_code ec;
     fs::remove(report, ec);
 
@@ -174,9 +174,9 @@ TEST(ShellLayouts, EachShellsLayoutOnADesktopWithoutWinesTaskbar) {
     ASSERT_NE(out, INVALID_HANDLE_VALUE);
     // A virtual desktop of another name: Wine gives a taskbar only to one named "shell", like
     // the one this run is on.
-    std::wstring cmd = L"explorer.exe /desktop=kesk-layouts,1024x768 " +
-                       quoted(exeDir() / "e2e_tests.exe") +
-                       L" --gtest_filter=ShellLayoutRows.* --gtest_output=xml:" + quoted(report);
+    std::wstring cmd = L"explorer.exe /desktop=" + desktop + L",1024x768 " +
+                       quoted(exeDir() / "e2e_tests.exe") + L" --gtest_filter=" + filter +
+                       L" --gtest_output=xml:" + quoted(report);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -189,15 +189,146 @@ TEST(ShellLayouts, EachShellsLayoutOnADesktopWithoutWinesTaskbar) {
     SetEnvironmentVariableW(kLayoutsVariable, nullptr);
     CloseHandle(out);
     ASSERT_TRUE(started);
-    const DWORD waited = WaitForSingleObject(pi.hProcess, 240000);
+    const DWORD waited = WaitForSingleObject(pi.hProcess, waitMs);
     endProcess(pi);
     ASSERT_EQ(waited, WAIT_OBJECT_0) << readFile(output);
 
     const std::string xml = readFile(report);
-    EXPECT_NE(xml.find("tests=\"1\""), std::string::npos) << readFile(output);
+    EXPECT_NE(xml.find("tests=\"" + std::to_string(tests) + "\""), std::string::npos)
+        << readFile(output);
     EXPECT_NE(xml.find("failures=\"0\""), std::string::npos) << readFile(output);
     EXPECT_NE(xml.find("errors=\"0\""), std::string::npos) << readFile(output);
     EXPECT_EQ(xml.find("result=\"skipped\""), std::string::npos) << readFile(output);
+}
+
+TEST(ShellLayouts, EachShellsLayoutOnADesktopWithoutWinesTaskbar) {
+    if (onLayoutsRun()) {
+        GTEST_SKIP() << "this is the copy on the desktop without a shell";
+    }
+    runOnDesktopWithoutShell(L"kesk-layouts", L"ShellLayoutRows.*", 1, 240000);
+}
+
+// --- The shell changing while the program runs -------------------------------------------------
+
+PROCESS_INFORMATION startShell(const std::wstring& args) {
+    return startProcess(quoted(exeDir() / "fake_shell.exe") + L" " + args);
+}
+
+HWND shownShellTaskbar(const PROCESS_INFORMATION& helper) {
+    HWND taskbar = nullptr;
+    waitFor(
+        [&] {
+            taskbar = topWindow(helper.dwProcessId, L"Shell_TrayWnd", true);
+            return taskbar != nullptr;
+        },
+        30000);
+    return taskbar;
+}
+
+void closeShell(PROCESS_INFORMATION& helper, HWND taskbar) {
+    PostMessageW(taskbar, WM_CLOSE, 0, 0);
+    WaitForSingleObject(helper.hProcess, 5000);
+    endProcess(helper);
+}
+
+constexpr UINT kSlideMessage = WM_APP + 1; // fake_shell's auto-hide: 0 slides off, 1 back
+
+TEST(ShellChangeRows, TheButtonHidesWithATaskbarThatSlidesOffAndComesBackWithIt) {
+    if (!onLayoutsRun()) {
+        GTEST_SKIP() << "runs on a desktop of its own, started by ShellChanges";
+    }
+    PROCESS_INFORMATION helper = startShell(L"ten bottom 40 90");
+    ASSERT_NE(helper.hProcess, nullptr);
+    HWND taskbar = shownShellTaskbar(helper);
+    ASSERT_NE(taskbar, nullptr);
+    RECT start{};
+    ASSERT_TRUE(startRectOf(taskbar, start));
+    {
+        Program p(stageProgram("e2e-autohide", KESK_RESOURCES_DIR));
+        ASSERT_TRUE(p.start());
+        ASSERT_TRUE(waitFor([&] {
+            p.main = topWindow(p.pi.dwProcessId, kMainClass);
+            p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
+            return p.button != nullptr && nearRect(rectOf(p.button), start);
+        })) << "the button covers the start button";
+
+        struct Step {
+            const char* rule;
+            WPARAM slide;
+            bool shown;
+        };
+        const Step steps[] = {
+            {"the taskbar slid off: the button hides with it", 0, false},
+            {"it slid back: the button is back over the start button", 1, true},
+            {"off again", 0, false},
+            {"and back again", 1, true},
+        };
+        for (const Step& s : steps) {
+            PostMessageW(taskbar, kSlideMessage, s.slide, 0);
+            EXPECT_TRUE(waitFor(
+                [&] {
+                    const bool shown = IsWindowVisible(p.button) != FALSE;
+                    return shown == s.shown && (!shown || nearRect(rectOf(p.button), start));
+                },
+                10000))
+                << s.rule << "; the button " << show(rectOf(p.button)) << " the taskbar "
+                << show(rectOf(taskbar));
+        }
+        EXPECT_TRUE(p.responds());
+    }
+    closeShell(helper, taskbar);
+}
+
+TEST(ShellChangeRows, ANewShellWithAnotherLayoutGetsTheButtonAndTheIcon) {
+    if (!onLayoutsRun()) {
+        GTEST_SKIP() << "runs on a desktop of its own, started by ShellChanges";
+    }
+    PROCESS_INFORMATION first = startShell(L"ten bottom 40 90");
+    ASSERT_NE(first.hProcess, nullptr);
+    HWND taskbar = shownShellTaskbar(first);
+    ASSERT_NE(taskbar, nullptr);
+    RECT start{};
+    ASSERT_TRUE(startRectOf(taskbar, start));
+    Program p(stageProgram("e2e-new-shell", KESK_RESOURCES_DIR));
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(waitFor([&] {
+        p.main = topWindow(p.pi.dwProcessId, kMainClass);
+        p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
+        return p.main != nullptr && p.button != nullptr && nearRect(rectOf(p.button), start);
+    })) << "the button covers the first shell's start button";
+
+    // The shell goes, and its notification area with it.
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = p.main;
+    nid.uID = 1;
+    Shell_NotifyIconW(NIM_DELETE, &nid);
+    ASSERT_FALSE(trayIconPresent(p.main));
+    closeShell(first, taskbar);
+
+    PROCESS_INFORMATION second = startShell(L"eleven-centre top 48 90 announce");
+    ASSERT_NE(second.hProcess, nullptr);
+    taskbar = shownShellTaskbar(second);
+    ASSERT_NE(taskbar, nullptr);
+    ASSERT_TRUE(startRectOf(taskbar, start));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
+            return p.button != nullptr && nearRect(rectOf(p.button), start);
+        },
+        15000))
+        << "the button " << show(rectOf(p.button)) << " covers the new start button "
+        << show(start);
+    EXPECT_TRUE(waitFor([&] { return trayIconPresent(p.main); }, 10000)) << "the icon is back";
+    EXPECT_TRUE(p.responds());
+    closeShell(second, taskbar);
+}
+
+TEST(ShellChanges, TheShellChangingUnderTheRunningProgram) {
+    if (onLayoutsRun()) {
+        GTEST_SKIP() << "this is the copy on the desktop without a shell";
+    }
+    runOnDesktopWithoutShell(L"kesk-changes", L"ShellChangeRows.*", 2, 240000);
 }
 
 } // namespace

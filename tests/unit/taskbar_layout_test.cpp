@@ -513,4 +513,131 @@ TEST(MonitorOf, TakesTheMonitorWithTheLargestShare) {
     EXPECT_EQ(primaryMonitor({two[1]})->area, two[1].area) << "none says primary: the first";
 }
 
+// --- A taskbar that hides itself ---------------------------------------------------------------
+
+struct SlideCase {
+    const char* rule;
+    Rect bar;
+    std::vector<Monitor> monitors;
+    bool slidOff;
+};
+
+TEST(TaskbarSlidOff, WhenMoreThanItsFrameLiesBeyondItsMonitor) {
+    const std::vector<Monitor> one{Monitor{kScreen, kScreen, true}};
+    const std::vector<Monitor> sideBySide{
+        Monitor{kScreen, kScreen, true},
+        Monitor{{1024, 0, 2048, 768}, {1024, 0, 2048, 768}, false}};
+    const std::vector<Monitor> stacked{Monitor{kScreen, kScreen, true},
+                                       Monitor{{0, 768, 1024, 1536}, {0, 768, 1024, 1536}, false}};
+    const SlideCase cases[] = {
+        {"a bottom bar in place", {0, 738, 1024, 768}, one, false},
+        {"a bottom bar slid down, a sliver left", {0, 766, 1024, 806}, one, true},
+        {"a bottom bar slid off entirely: the nearest monitor is its own",
+         {0, 768, 1024, 808},
+         one,
+         true},
+        {"half-way in", {0, 748, 1024, 788}, one, true},
+        {"a top bar slid up", {0, -38, 1024, 2}, one, true},
+        {"a top bar in place", {0, 0, 1024, 40}, one, false},
+        {"a left bar slid left", {-60, 0, 2, 768}, one, true},
+        {"a right bar slid right", {1022, 0, 1084, 768}, one, true},
+        {"a right bar in place", {962, 0, 1024, 768}, one, false},
+        {"a frame beyond the screen's edges, as older shells draw it",
+         {-2, 736, 1026, 770},
+         one,
+         false},
+        {"a frame of more than the slack", {-2, 736, 1026, 774}, one, true},
+        {"a thin bar losing no more than a quarter", {0, 765, 1024, 769}, one, false},
+        {"a thin bar losing more than a quarter", {0, 766, 1024, 770}, one, true},
+        {"the second monitor's bar slid off its bottom", {1024, 766, 2048, 806}, sideBySide, true},
+        {"the second monitor's bar in place", {1024, 738, 2048, 768}, sideBySide, false},
+        {"a bar over the edge between stacked monitors, in place on the upper",
+         {0, 738, 1024, 768},
+         stacked,
+         false},
+        {"an empty rectangle tells nothing", {0, 768, 1024, 768}, one, false},
+        {"a bar over the whole monitor tells nothing", {0, 0, 100000, 100000}, one, false},
+        {"no monitor tells nothing", {0, 766, 1024, 806}, {}, false},
+    };
+    for (const SlideCase& c : cases) {
+        EXPECT_EQ(taskbarSlidOff(c.bar, c.monitors), c.slidOff) << c.rule;
+    }
+}
+
+// --- Away from the start button: the monitor under the pointer ---------------------------------
+
+struct UnderCase {
+    const char* rule;
+    Point pointer;
+    std::optional<WindowId> taskbar; // none: no place at all
+    StartButtonKind kind;
+    Rect buttonRect;
+    Rect monitor;
+};
+
+TEST(ChooseStartButtonUnder, TheTaskbarOfTheMonitorUnderThePointer) {
+    const Rect second{1024, 0, 2304, 1024};
+    const Rect third{-800, 0, 0, 600};
+    ShellReport r;
+    r.monitors = {Monitor{kScreen, {0, 0, 1024, 738}, true},
+                  Monitor{second, {1024, 0, 2304, 984}, false},
+                  Monitor{third, {-800, 0, 0, 560}, false}};
+    ShellTaskbar primary;
+    primary.window = window(0x10, "Shell_TrayWnd", kBottomBar);
+    primary.children = {window(0x11, "Start", {0, 738, 48, 768})};
+    ShellTaskbar secondary;
+    secondary.window = window(0x20, "Shell_SecondaryTrayWnd", {1024, 984, 2304, 1024});
+    secondary.children = {window(0x21, "Start", {1024, 984, 1072, 1024})};
+    // The secondary bar listed first: the monitor, not the order, decides.
+    r.taskbars = {secondary, primary};
+
+    const UnderCase cases[] = {
+        {"on the primary monitor: its taskbar",
+         {500, 300},
+         0x10,
+         StartButtonKind::StartChild,
+         {0, 738, 48, 768},
+         kScreen},
+        {"on the second monitor: its secondary taskbar",
+         {1500, 500},
+         0x20,
+         StartButtonKind::StartChild,
+         {1024, 984, 1072, 1024},
+         second},
+        {"on a monitor without a taskbar: the bottom start corner of its work area",
+         {-400, 300},
+         0,
+         StartButtonKind::Corner,
+         {-800, 560, -800, 560},
+         third},
+        {"off every monitor: the nearest one",
+         {3000, 500},
+         0x20,
+         StartButtonKind::StartChild,
+         {1024, 984, 1072, 1024},
+         second},
+        {"at the largest coordinates: the nearest one",
+         {INT32_MAX, INT32_MAX},
+         0x20,
+         StartButtonKind::StartChild,
+         {1024, 984, 1072, 1024},
+         second},
+    };
+    for (const UnderCase& c : cases) {
+        const std::optional<StartButtonChoice> got = chooseStartButtonUnder(r, c.pointer);
+        ASSERT_TRUE(got.has_value()) << c.rule;
+        EXPECT_EQ(got->taskbar, *c.taskbar) << c.rule;
+        EXPECT_EQ(got->kind, c.kind) << c.rule;
+        EXPECT_EQ(got->buttonRect, c.buttonRect) << c.rule;
+        EXPECT_EQ(got->monitor.area, c.monitor) << c.rule;
+        EXPECT_EQ(got->edge, ScreenEdge::Bottom) << c.rule;
+    }
+    EXPECT_FALSE(chooseStartButtonUnder(ShellReport{}, {10, 10}).has_value()) << "no monitor";
+    r.taskbars.clear();
+    const std::optional<StartButtonChoice> bare = chooseStartButtonUnder(r, {500, 300});
+    ASSERT_TRUE(bare.has_value());
+    EXPECT_EQ(bare->taskbarRect, (Rect{0, 738, 1024, 738})) << "no taskbar: an empty bar on the "
+                                                               "work area's bottom";
+}
+
 } // namespace

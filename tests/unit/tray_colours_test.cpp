@@ -99,7 +99,7 @@ TEST(TrayIconRecord, HasIdentifierOneAndMessageIconAndTipFlags) {
     const TrayIconData d = makeTrayIconData(0x1234, 0x8002, 0x99, "KeskVLM");
     EXPECT_EQ(d.hWnd, 0x1234u);
     EXPECT_EQ(d.uID, 1u);
-    EXPECT_EQ(d.uFlags, 7u);
+    EXPECT_EQ(d.uFlags, (TrayIconParts{true, true, true}));
     EXPECT_EQ(d.uCallbackMessage, 0x8002u);
     EXPECT_EQ(d.hIcon, 0x99u);
     EXPECT_EQ(d.szTip, "KeskVLM");

@@ -59,6 +59,13 @@ class FakeMenu : public MenuWindowPort {
         }
         visible = true;
     }
+    void showFromKeys() override {
+        log_.push_back("menu.showFromKeys");
+        if (!loaded) {
+            load();
+        }
+        visible = true;
+    }
     void hide() override {
         log_.push_back("menu.hide");
         visible = false;
@@ -121,6 +128,8 @@ class FakeShell : public ShellPort {
     int raises = 0;
     bool watching = false;
     std::vector<bool> watchCalls;
+    // The taskbar whose moves are watched (0: none).
+    WindowId movesWatched = 0;
 
     // Scripted answers.
     TrayCommand menuChoice = TrayCommand::None;
@@ -272,6 +281,8 @@ class FakeShell : public ShellPort {
         log_.push_back("button.raise");
         ++raises;
     }
+    // Not logged: which taskbar is watched is state, not a step in order.
+    void watchTaskbarMoves(WindowId bar) override { movesWatched = bar; }
     void watchForTaskbar(bool on) override {
         log_.push_back(on ? "watch.on" : "watch.off");
         watching = on;

@@ -481,17 +481,19 @@ TEST_F(FrmMainTest, ADoubleClickIsAWholeClickOnTheStartButtonAndTheButtonComesBa
 TEST_F(FrmMainTest, OnlyTheRightButtonsReleaseOpensTheTrayMenu) {
     main.Form_Load();
     struct Case {
-        std::uint32_t message;
+        TrayMouse message;
         bool opens;
         const char* what;
     };
     const Case cases[] = {
-        {512, false, "move"},         {513, false, "left down"},
-        {514, false, "left up"},      {515, false, "left double click"},
-        {516, false, "right down"},   {517, true, "right up"},
-        {518, false, "right double"}, {519, false, "middle down"},
-        {520, false, "middle up"},    {0x7B, false, "context menu"},
-        {0, false, "nothing"},        {517 * 15, false, "a twips value is not a message"},
+        {TrayMouse::Move, false, "move"},
+        {TrayMouse::LeftDown, false, "left down"},
+        {TrayMouse::LeftUp, false, "left up"},
+        {TrayMouse::LeftDoubleClick, false, "left double click"},
+        {TrayMouse::RightDown, false, "right down"},
+        {TrayMouse::RightUp, true, "right up"},
+        {TrayMouse::RightDoubleClick, false, "right double"},
+        {TrayMouse::Other, false, "middle button, or no mouse message"},
     };
     for (const Case& c : cases) {
         shell.menusShown.clear();
@@ -502,7 +504,7 @@ TEST_F(FrmMainTest, OnlyTheRightButtonsReleaseOpensTheTrayMenu) {
 
 TEST_F(FrmMainTest, TheTrayMenuHasItsEntriesInOrder) {
     main.Form_Load();
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     ASSERT_EQ(shell.menusShown.size(), 1u);
     const std::vector<TrayMenuEntry> expected = {
         {TrayCommand::ToggleVLM, "VLM button", true, false},
@@ -517,23 +519,23 @@ TEST_F(FrmMainTest, TheTrayMenuHasItsEntriesInOrder) {
 TEST_F(FrmMainTest, TrayMenuEntriesRunTheirActions) {
     main.Form_Load();
     shell.menuChoice = TrayCommand::OpenStartMenu;
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_EQ(shell.clicks, std::vector<WindowId>{512});
 
     shell.menuChoice = TrayCommand::ToggleVLM;
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_FALSE(main.state().menuToggleVLMChecked);
 
     shell.menuChoice = TrayCommand::About;
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_EQ(count("about.show"), 1);
 
     shell.menuChoice = TrayCommand::None;
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_EQ(count("terminate"), 0);
 
     shell.menuChoice = TrayCommand::Exit;
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_EQ(count("terminate"), 1);
 }
 
@@ -575,7 +577,7 @@ TEST_F(FrmMainTest, ShutDownGoesOnPastFailingStepsAndRunsOnlyOnce) {
     EXPECT_EQ(count("terminate"), 1);
     // Events that still arrive change nothing.
     main.picStartBtn_Click();
-    main.pic1_MouseMove(kWmRButtonUp);
+    main.pic1_MouseMove(TrayMouse::RightUp);
     EXPECT_FALSE(menu.visible);
     EXPECT_TRUE(shell.menusShown.empty());
 }
@@ -643,7 +645,7 @@ TEST_F(FrmMainTest, WhileTheAboutBoxIsOpenTheButtonAndTheTrayIconAreIgnored) {
         }
         main.picStartBtn_DblClick();
         main.picStartBtn_OLEDragOver();
-        main.pic1_MouseMove(kWmRButtonUp);
+        main.pic1_MouseMove(TrayMouse::RightUp);
         main.menuAbout_Click();
         EXPECT_EQ(log.size(), before) << ::testing::PrintToString(log);
     };

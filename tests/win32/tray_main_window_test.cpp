@@ -137,6 +137,52 @@ bool trayIconPresent(const TrayIconData& data) {
     return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
+TEST(TrayNotifications, EachMouseMessageIsTold) {
+    struct Row {
+        const char* rule;
+        LPARAM notification;
+        TrayMouse told;
+    };
+    const Row rows[] = {
+        {"move", WM_MOUSEMOVE, TrayMouse::Move},
+        {"left down", WM_LBUTTONDOWN, TrayMouse::LeftDown},
+        {"left up", WM_LBUTTONUP, TrayMouse::LeftUp},
+        {"left double click", WM_LBUTTONDBLCLK, TrayMouse::LeftDoubleClick},
+        {"right down", WM_RBUTTONDOWN, TrayMouse::RightDown},
+        {"right up", WM_RBUTTONUP, TrayMouse::RightUp},
+        {"right double click", WM_RBUTTONDBLCLK, TrayMouse::RightDoubleClick},
+        {"middle up", WM_MBUTTONUP, TrayMouse::Other},
+        {"the icon's identifier in the high word", MAKELPARAM(WM_RBUTTONUP, 1), TrayMouse::RightUp},
+        {"a twips value is no message", WM_RBUTTONUP * 15, TrayMouse::Other},
+        {"nothing", 0, TrayMouse::Other},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(win::trayMouseOf(r.notification), r.told) << r.rule;
+    }
+}
+
+TEST(TrayNotifications, TheRecordCarriesTheFlagsOfItsParts) {
+    struct Row {
+        const char* rule;
+        TrayIconParts parts;
+        UINT flags;
+    };
+    const Row rows[] = {
+        {"none", {}, 0},
+        {"message", {true, false, false}, NIF_MESSAGE},
+        {"icon", {false, true, false}, NIF_ICON},
+        {"tip", {false, false, true}, NIF_TIP},
+        {"all three, as the program fills it",
+         {true, true, true},
+         NIF_MESSAGE | NIF_ICON | NIF_TIP},
+    };
+    for (const Row& r : rows) {
+        TrayIconData d;
+        d.uFlags = r.parts;
+        EXPECT_EQ(win::toNotifyIconData(d).uFlags, r.flags) << r.rule;
+    }
+}
+
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,7 +1,7 @@
 // A shell's taskbar laid out as one of the shells lays it out, for the whole-program tests on
 // a desktop without a shell of its own.
 //
-//   fake_shell LAYOUT EDGE THICKNESS [SECONDS]
+//   fake_shell LAYOUT EDGE THICKNESS [SECONDS] [announce]
 //
 // LAYOUT  xp            a "Button" child at the start corner
 //         seven         a top-level "Button" of the taskbar's thread, standing out of the bar
@@ -13,17 +13,90 @@
 // SECONDS (default 60) or WM_CLOSE it goes. The start button's screen rectangle is written
 // into the taskbar's first "Static" child as "L T R B", so a test can read where it is
 // without knowing the layout's rules.
+//
+// The taskbar hides itself as a shell's auto-hide does when it is sent kSlideMessage (WM_APP + 1):
+// with word parameter 0 it slides off its edge in a few steps until two pixels are left on the
+// screen, with 1 it slides back. With "announce" it broadcasts TaskbarCreated once it shows, as
+// a shell that started again does.
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
 enum class Edge { Bottom, Top, Left, Right };
 
+constexpr UINT kSlideMessage = WM_APP + 1;
+constexpr UINT_PTR kSlideTimer = 2;
+constexpr int kSlideSteps = 5;
+constexpr int kSliver = 2;
+
+// Where the bar stands when shown, and the way it slides off.
+RECT gShown{};
+POINT gOffDirection{};
+int gThickness = 0;
+int gStep = 0;   // 0: shown, kSlideSteps: off
+int gTarget = 0; // where the slide goes
+
+void placeAtStep(HWND bar) {
+    const int distance = (gThickness - kSliver) * gStep / kSlideSteps;
+    SetWindowPos(bar, HWND_TOPMOST, gShown.left + gOffDirection.x * distance,
+                 gShown.top + gOffDirection.y * distance, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    // Windows announces every move of a window to those who watch; the Wine these tests run
+    // on does not, so the helper announces its own.
+    NotifyWinEvent(EVENT_OBJECT_LOCATIONCHANGE, bar, OBJID_WINDOW, CHILDID_SELF);
+}
+
+// The notification area: the icons it holds, by window and identifier. The platform's icon
+// calls find the first taskbar window and hand it their record; this one takes Wine's form
+// of it, which starts with the window (32 bits) and the identifier.
+std::set<std::pair<std::uint32_t, std::uint32_t>> gIcons;
+
+LRESULT notifyIcon(const COPYDATASTRUCT& data) {
+    if (data.lpData == nullptr || data.cbData < 2 * sizeof(std::uint32_t)) {
+        return FALSE;
+    }
+    std::uint32_t head[2];
+    std::memcpy(head, data.lpData, sizeof head);
+    const std::pair<std::uint32_t, std::uint32_t> icon{head[0], head[1]};
+    switch (data.dwData) {
+    case NIM_ADD:
+        return gIcons.insert(icon).second ? TRUE : FALSE;
+    case NIM_DELETE:
+        return gIcons.erase(icon) != 0 ? TRUE : FALSE;
+    case NIM_MODIFY:
+    case NIM_SETVERSION:
+        return gIcons.count(icon) != 0 ? TRUE : FALSE;
+    default:
+        return FALSE;
+    }
+}
+
 LRESULT CALLBACK taskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_COPYDATA:
+        return lParam != 0 ? notifyIcon(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : FALSE;
+    case kSlideMessage:
+        gTarget = wParam == 0 ? kSlideSteps : 0;
+        SetTimer(hwnd, kSlideTimer, 30, nullptr);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kSlideTimer) {
+            gStep += gStep < gTarget ? 1 : (gStep > gTarget ? -1 : 0);
+            placeAtStep(hwnd);
+            if (gStep == gTarget) {
+                KillTimer(hwnd, kSlideTimer);
+            }
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
@@ -59,6 +132,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring edgeName = argv[2];
     const int thickness = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
     const long seconds = argc > 4 ? std::wcstol(argv[4], nullptr, 10) : 60;
+    const bool announce = argc > 5 && std::wstring(argv[5]) == L"announce";
     const Edge edge = edgeName == L"top"     ? Edge::Top
                       : edgeName == L"left"  ? Edge::Left
                       : edgeName == L"right" ? Edge::Right
@@ -124,6 +198,12 @@ int wmain(int argc, wchar_t** argv) {
     // A moment between filling and showing, as a shell's start-up has.
     Sleep(200);
     SetWindowPos(taskbar, HWND_TOPMOST, bar.left, bar.top, bw, bh, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    gShown = bar;
+    gThickness = thickness;
+    gOffDirection = edge == Edge::Top     ? POINT{0, -1}
+                    : edge == Edge::Left  ? POINT{-1, 0}
+                    : edge == Edge::Right ? POINT{1, 0}
+                                          : POINT{0, 1};
     if (layout == L"seven") {
         // The orb: a top-level window of the taskbar's thread, over the bar's corner.
         orb = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"Button",
@@ -132,10 +212,13 @@ int wmain(int argc, wchar_t** argv) {
                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
 
+    if (announce) {
+        PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    }
     SetTimer(taskbar, 1, static_cast<UINT>(seconds > 0 ? seconds * 1000 : 60000), nullptr);
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        if (m.message == WM_TIMER && m.hwnd == taskbar) {
+        if (m.message == WM_TIMER && m.hwnd == taskbar && m.wParam == 1) {
             DestroyWindow(taskbar);
             continue;
         }
