@@ -28,6 +28,21 @@ struct CloseFileFn {
     void operator()(HANDLE h) const noexcept { CloseHandle(h); }
 };
 
+struct IconGroupSearch {
+    std::int32_t left;
+    HRSRC found = nullptr;
+};
+
+// A named function, not a lambda: on 32-bit Windows the callback must be stdcall.
+BOOL CALLBACK findIconGroup(HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR param) noexcept {
+    auto& s = *reinterpret_cast<IconGroupSearch*>(param);
+    if (s.left-- > 0) {
+        return TRUE;
+    }
+    s.found = FindResourceW(m, name, type);
+    return FALSE;
+}
+
 // The images icon `index` of a program (its index-th icon group) lists; empty when the file
 // is no program or has no such group.
 std::vector<ImageChoice> programIconImages(const std::wstring& path, std::int32_t index) {
@@ -37,21 +52,9 @@ std::vector<ImageChoice> programIconImages(const std::wstring& path, std::int32_
     if (!module) {
         return {};
     }
-    struct Search {
-        std::int32_t left;
-        HRSRC found = nullptr;
-    } search{index};
-    EnumResourceNamesW(
-        module.get(), MAKEINTRESOURCEW(14), // RT_GROUP_ICON
-        [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR param) noexcept -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            if (s.left-- > 0) {
-                return TRUE;
-            }
-            s.found = FindResourceW(m, name, type);
-            return FALSE;
-        },
-        reinterpret_cast<LONG_PTR>(&search));
+    IconGroupSearch search{index};
+    EnumResourceNamesW(module.get(), MAKEINTRESOURCEW(14), // RT_GROUP_ICON
+                       findIconGroup, reinterpret_cast<LONG_PTR>(&search));
     if (search.found == nullptr) {
         return {};
     }
