@@ -133,6 +133,8 @@ TEST_F(Keyboard, ArrowsMoveAcrossTheListsAndEscTwiceHides) {
               plainItem("Alpha", "Tools", "C:\\a.exe") + plainItem("Beta", "Tools", "C:\\b.exe") +
               plainItem("Gamma", "Applications", "C:\\g.exe"));
     ASSERT_TRUE(openByHotkey());
+    ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == program_->menu(); }, 3000))
+        << "the keys go where the menu is";
     std::vector<HWND> l = lists();
     ASSERT_EQ(l.size(), 4u);
     key(VK_DOWN);
