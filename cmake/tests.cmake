@@ -144,7 +144,7 @@ else()
     add_executable(e2e_tests ${KESK_E2E_SOURCES})
     target_link_libraries(e2e_tests PRIVATE kesk_options GTest::gtest_main ${KESK_WIN32_LIBS})
     target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    add_dependencies(e2e_tests KeskVLM fake_taskbar fake_shell save_storm)
+    add_dependencies(e2e_tests KeskVLM fake_taskbar fake_shell argdump save_storm)
     target_compile_definitions(e2e_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
     kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600
                    ARGS --gtest_filter=-SaveStorm.*:ShellChanges.*)

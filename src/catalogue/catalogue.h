@@ -46,6 +46,8 @@ inline constexpr const char* kKeyParam = "Param";
 inline constexpr const char* kKeyWorkdir = "Workdir";
 inline constexpr const char* kKeyIcon = "Icon";
 inline constexpr const char* kKeyGroup = "Group";
+// How often the item was started from the menu; it ranks the matches of a typed query.
+inline constexpr const char* kKeyLaunches = "Launches";
 
 // The four groups: list index and column from the left.
 inline constexpr std::size_t kGroupCount = 4;

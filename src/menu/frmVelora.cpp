@@ -318,6 +318,7 @@ void frmVelora::construct() {
         ini.readString(sect, catalogue::kKeyParam, item.Param);
         ini.readString(sect, catalogue::kKeyName, item.Name);
         ini.readString(sect, catalogue::kKeyWorkdir, item.Workdir);
+        readLaunches(ini, j, sect);
         item.ID = catalogue::entryKey(static_cast<std::int32_t>(j));
         if (pictures_ != nullptr) {
             // The picture and the target check may wait on slow files (a program on a

@@ -20,6 +20,7 @@
 
 #include "catalogue/catalogue.h"
 #include "menu/dpi_sizes.h"
+#include "menu/finder.h"
 #include "menu/imagelists.h"
 #include "menu/outside_changes.h"
 #include "menu/picture_jobs.h"
@@ -96,6 +97,31 @@ struct ListViewState : ControlState {
     // ones from vlImgListSmall). Detached lists show no pictures.
     bool imageListsAttached = false;
 };
+
+// The keys the menu acts on, as the view names them whatever the keyboard's layout.
+enum class MenuKey {
+    Up,
+    Down,
+    Left,
+    Right,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Enter,
+    Escape,
+    Backspace,
+    Tab,
+    ContextMenu, // the context key, or Shift+F10
+};
+
+// Where the keys act: what is open decides it (the editor, else the context panel, else the
+// lists).
+enum class KeyFocus { Lists, Panel, Editor };
+
+// The editor's controls as the keys reach them: fields by element, then the two buttons.
+inline constexpr std::int16_t kEditorOK = 6;
+inline constexpr std::int16_t kEditorAbort = 7;
 
 struct frmVeloraState {
     // --- The window (twips on the screen) ------------------------------------------
@@ -179,6 +205,13 @@ struct frmVeloraState {
     Bitmap pbMenuPicture;
     Bitmap containerEditItemPicture;
 
+    // --- Keys ------------------------------------------------------------------------------------
+    // The typed query; empty while none stands. The head bar shows it in place of the headline.
+    std::string query;
+    std::size_t queryMatches = 0;
+    // The editor's control that has the keys (a field element, kEditorOK or kEditorAbort).
+    std::int16_t editorFocus = 0;
+
     // --- Builds ----------------------------------------------------------------------------
     std::int32_t buildCount = 0; // builds run to their end or to a failure
     // Batches of item pictures taken into the image lists since the start; a view that saw
@@ -200,6 +233,9 @@ inline constexpr std::int16_t kPanelCommandRefreshAll = 2;
 inline constexpr std::int16_t kPanelCommandClose = 3;
 inline constexpr std::int16_t kPanelCommandFileLocation = 4;
 inline constexpr std::int16_t kPanelCommandRunAsAdministrator = 5;
+// Per command, the byte of its caption that is its underlined letter: E, R, f, C, O and the a of
+// "administrator", no two alike, so that one key press names one command.
+inline constexpr std::array<std::size_t, 6> kPanelCommandLetters = {0, 0, 2, 0, 0, 7};
 
 // The large pictures' size at 96 dpi; at another DPI they are picturePixelsAt this.
 inline constexpr std::int32_t kLargeIconSize = 32;
@@ -358,7 +394,56 @@ class frmVelora {
     bool lastLaunchStarted() const noexcept { return items_.lastLaunchStarted; }
     const ErrorRecord& lastLaunchError() const noexcept { return items_.lastLaunchError; }
 
+    // --- Keys ------------------------------------------------------------------------------------
+    // A key pressed while the menu has the keyboard; false when the menu has no use for it (the
+    // view then lets the control have it). Never throws.
+    bool Form_KeyDown(MenuKey key, bool shift) noexcept;
+    // One typed character (UTF-8). Adds to the query, or picks a context command by its letter.
+    bool Form_KeyPress(const std::string& character) noexcept;
+    // The window lost activation to another window.
+    void Form_Deactivate() noexcept;
+    KeyFocus keyFocus() const noexcept;
+    // The window shown now was opened from the keyboard.
+    bool keyboardOpened() const noexcept { return keyboardOpened_ && s_.visible; }
+    // The user put the editor's focus on a control (by the mouse); kept for Tab.
+    void setEditorFocus(std::int16_t control) noexcept;
+    // The list and entry that the keys move from; none when no entry is selected.
+    std::optional<std::pair<std::size_t, std::size_t>> keyCursor() const noexcept;
+    // Per context command, the byte in its caption that is its underlined letter (npos: none).
+    std::vector<std::size_t> commandLetters() const;
+    // How often record `item` was started; 0 for one beyond the table.
+    std::uint32_t launchesOf(std::size_t item) const noexcept;
+    // Where the count of a start is written. Without one it is written here and now; with one,
+    // the write is handed over (to run away from the window's thread).
+    using BackgroundWork = std::function<void(std::function<void()> job)>;
+    void setBackgroundWork(BackgroundWork work) { backgroundWork_ = std::move(work); }
+    // The text of the head bar while a query stands, for the window's accessible name too.
+    std::string headBarText() const;
+
   private:
+    void clearQuery() noexcept;
+    void applyQuery();
+    void selectEntry(std::size_t list, std::size_t entry) noexcept;
+    bool moveInLists(MenuKey key);
+    bool panelKey(MenuKey key);
+    bool panelRowEnabled(std::int16_t row) const noexcept;
+    // The first enabled row after `from` going by `step` (1 down, -1 up).
+    std::optional<std::int16_t> nextEnabledPanelRow(int from, int step) const noexcept;
+    void moveToPanelRow(std::optional<std::int16_t> row) noexcept;
+    // A command chosen by keys; a greyed one does nothing.
+    void runPanelCommand(std::int16_t row) noexcept;
+    bool editorKey(MenuKey key, bool shift);
+    void openPanelByKeys();
+    void countLaunch(std::size_t record);
+    void readLaunches(clsINIFile& ini, std::size_t record, const std::string& section);
+    void ensureFinder();
+    std::vector<std::uint32_t> launches_; // by record
+    finder::Finder finder_;
+    std::vector<std::size_t> finderRecords_; // finder item -> record
+    std::int32_t finderBuild_ = -1;
+    BackgroundWork backgroundWork_;
+    bool keyboardOpened_ = false;
+
     void construct();
     void reportFailedSave(const clsINIFile& ini) noexcept;
     void prepareImageLists();

@@ -226,6 +226,10 @@ void frmVelora::startItem(const MenuItem& item, const char* operation) {
             shellOpenFile(*items_.shell, launch->target, kShowDefault, launch->parameters,
                           launch->directory, operation, items_.owner, &items_.lastLaunchError);
     }
+    if (items_.lastLaunchStarted && !item.ID.empty()) {
+        // Never in the way of the start: counting fails quietly.
+        skipOnError([&] { countLaunch(recordIndex(item.ID, s_.menuItems.size())); });
+    }
 }
 
 void frmVelora::showItemMenu(std::size_t Index) noexcept {

@@ -93,6 +93,7 @@ void frmVelora::Timer_Mouse_Pos_Check_Timer() noexcept {
 
 void frmVelora::shownFromKeyboard() noexcept {
     pointerMustEnterFirst_ = true;
+    keyboardOpened_ = true;
 }
 
 void frmVelora::Form_Paint() noexcept {
@@ -122,6 +123,8 @@ void frmVelora::windowHidden() noexcept {
 void frmVelora::Show() noexcept {
     s_.visible = true;
     pointerMustEnterFirst_ = false;
+    keyboardOpened_ = false;
+    clearQuery(); // every showing starts without a query
 }
 
 void frmVelora::Hide() noexcept {

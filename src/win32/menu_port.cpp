@@ -1,10 +1,59 @@
 #include "win32/menu_port.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "support/errors.h"
 
 namespace kesk::win {
+
+WorkQueue::WorkQueue() : shared_(std::make_shared<Shared>()) {
+    try {
+        std::thread([shared = shared_] {
+            for (;;) {
+                std::function<void()> job;
+                {
+                    std::unique_lock<std::mutex> lock(shared->mutex);
+                    shared->wake.wait(lock, [&] { return shared->stop || !shared->jobs.empty(); });
+                    if (shared->stop) {
+                        return;
+                    }
+                    job = std::move(shared->jobs.front());
+                    shared->jobs.pop_front();
+                }
+                try {
+                    job();
+                } catch (...) {
+                    // A job's failure is its own; the queue goes on.
+                }
+            }
+        }).detach();
+        running_ = true;
+    } catch (...) {
+        running_ = false; // without a thread, jobs run where they are posted
+    }
+}
+
+WorkQueue::~WorkQueue() {
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+        shared_->jobs.clear();
+    }
+    shared_->wake.notify_all();
+}
+
+void WorkQueue::post(std::function<void()> job) {
+    if (!running_) {
+        job();
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->jobs.push_back(std::move(job));
+    }
+    shared_->wake.notify_one();
+}
 
 MenuPort::~MenuPort() {
     // Each view refers to its presenter: the views go first.
@@ -25,6 +74,8 @@ void MenuPort::ensureLoaded() {
     presenter->setPictureService(&pictures_);
     presenter->setSaveFailedReport(saveFailed_);
     presenter->setHotkeyReport(hotkey_);
+    presenter->setBackgroundWork(
+        [this](std::function<void()> job) { writes_.post(std::move(job)); });
     auto view = std::make_unique<MenuView>(*presenter);
     if (!view->create(owner_)) {
         raiseError(errnum::OutOfMemory, "The menu window could not be created", "frmVelora");
@@ -54,6 +105,7 @@ void MenuPort::showFromKeys() {
     presenter_->Show();
     presenter_->shownFromKeyboard();
     view_->render();
+    view_->takeKeyboard();
 }
 
 void MenuPort::hide() {

@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "menu/frmVelora.h"
@@ -15,6 +19,28 @@
 #include "win32/picture_worker.h"
 
 namespace kesk::win {
+
+// Work that may wait on slow files (the count of a start written to a catalogue on a network
+// share), done one job after another away from the window's thread. Jobs still waiting when
+// it goes are dropped; the one at hand finishes on its own, and nothing waits for it.
+class WorkQueue {
+  public:
+    WorkQueue();
+    ~WorkQueue();
+    WorkQueue(const WorkQueue&) = delete;
+    WorkQueue& operator=(const WorkQueue&) = delete;
+    void post(std::function<void()> job);
+
+  private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        bool stop = false;
+    };
+    std::shared_ptr<Shared> shared_;
+    bool running_ = false;
+};
 
 class MenuPort final : public MenuWindowPort {
   public:
@@ -61,6 +87,7 @@ class MenuPort final : public MenuWindowPort {
     // Reads the pictures of every window this port loads, and keeps them between windows;
     // declared first so that it outlives them.
     PictureWorker pictures_;
+    WorkQueue writes_;
     frmVelora::SaveFailedReport saveFailed_;
     frmVelora::HotkeyReport hotkey_;
     std::unique_ptr<frmVelora> presenter_;

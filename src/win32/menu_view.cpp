@@ -259,11 +259,12 @@ bool MenuView::create(HWND owner) {
     }
     pbMenu_.setPainter([this](HDC dc, const RECT& rc) {
         const frmVeloraState& s = presenter_.state();
-        std::vector<const ControlState*> labels{&s.lblMenuHeadline};
-        for (const ControlState& l : s.lblMenu) {
-            labels.push_back(&l);
+        paintPanel(dc, rc, s.pbMenu, &s.pbMenuPicture, {&s.lblMenuHeadline});
+        // Each command shows the letter that runs it.
+        const std::vector<std::size_t> letters = presenter_.commandLetters();
+        for (std::size_t k = 0; k < s.lblMenu.size(); ++k) {
+            drawLabel(dc, s.lblMenu[k], 0, 0, k < letters.size() ? letters[k] : std::string::npos);
         }
-        paintPanel(dc, rc, s.pbMenu, &s.pbMenuPicture, labels);
     });
     editItem_.setPainter([this](HDC dc, const RECT& rc) {
         const frmVeloraState& s = presenter_.state();
@@ -423,6 +424,7 @@ void MenuView::render() {
     renderedBatches_ = s.pictureBatches;
     renderItems();
     invalidateChangedLooks(newDpi);
+    nameForReaders();
 }
 
 namespace {
@@ -879,7 +881,8 @@ bool MenuView::takePictures() {
     return true;
 }
 
-void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int originY) {
+void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int originY,
+                         std::size_t letter) {
     if (!label.visible) {
         return;
     }
@@ -892,12 +895,29 @@ void MenuView::drawLabel(HDC dc, const ControlState& label, int originX, int ori
     if (label.caption.empty()) {
         return;
     }
-    const std::wstring text = widen(label.caption);
+    std::wstring text = widen(label.caption);
+    UINT prefix = DT_NOPREFIX;
+    if (letter < label.caption.size()) {
+        // The text's own ampersands are doubled so that only the letter is underlined.
+        const std::size_t at = widen(label.caption.substr(0, letter)).size();
+        std::wstring marked;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (i == at) {
+                marked += L'&';
+            }
+            marked += text[i];
+            if (text[i] == L'&') {
+                marked += L'&';
+            }
+        }
+        text = std::move(marked);
+        prefix = 0;
+    }
     SelectGuard sel(dc, font(label.fontSize, label.bold));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, toColorRef(label.foreColour));
     const UINT layout = label.singleLine ? DT_SINGLELINE : DT_WORDBREAK | DT_EDITCONTROL;
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, layout | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, layout | prefix);
 }
 
 void MenuView::paintWindow(HDC dc, const RECT& area) {
@@ -962,6 +982,10 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         guardEvent([this] { takePictures(); });
         return 0;
     }
+    if (msg == msg::kActivationSettled) {
+        guardEvent([this] { activationSettled(); });
+        return 0;
+    }
     if (sourcesReadMessage_ != 0 && msg == sourcesReadMessage_) {
         return worker_ != nullptr ? static_cast<LRESULT>(worker_->sourcesRead()) : 0;
     }
@@ -1001,6 +1025,9 @@ LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
     case WM_CLOSE:
         return resizeMessage(msg, wParam, lParam);
+    case WM_ACTIVATE:
+        activationMessage(wParam, lParam);
+        break;
     case WM_DPICHANGED:
         guardEvent([&] { dpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
         return 0;

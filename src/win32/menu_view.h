@@ -100,7 +100,9 @@ class MenuView final : public Window {
     void paintVLM(HDC dc, const RECT& area);
     void paintPanel(HDC dc, const RECT& area, const ControlState& panel, const Bitmap* picture,
                     const std::vector<const ControlState*>& labels);
-    void drawLabel(HDC dc, const ControlState& label, int originX, int originY);
+    // `letter`: the byte of the caption drawn underlined (npos for none).
+    void drawLabel(HDC dc, const ControlState& label, int originX, int originY,
+                   std::size_t letter = std::string::npos);
     void renderImageLists();
     void renderList(std::size_t k);
     // Inserts entries from..end of list k's state, each at its place.
@@ -236,6 +238,28 @@ class MenuView final : public Window {
     int pressedMenuLabel_ = -1;
     // Set while render() fills the controls: their notifications are our own echo.
     bool rendering_ = false;
+
+    // --- Keys
+    // -------------------------------------------------------------------------------------
+  public:
+    // Sees every key message of the thread before it is translated and dispatched, as a
+    // dialog does: true when the menu took it. Only messages for the shown menu are taken.
+    bool translateKey(const MSG& msg);
+    // The menu was opened by the hotkey: it takes the keyboard.
+    void takeKeyboard();
+
+  private:
+    bool activationMessage(WPARAM wParam, LPARAM lParam);
+    void activationSettled();
+    bool isOwnWindow(HWND w) const noexcept;
+    // The control that has the keys gets the focus, its entry is scrolled into view, and
+    // screen readers hear the query and the command.
+    void showKeyFocus();
+    void nameForReaders();
+    std::int16_t editorControlOf(HWND w) const noexcept;
+    wchar_t highSurrogate_ = 0;
+    std::wstring namedHeadBar_;
+    std::wstring namedCommand_;
 };
 
 } // namespace kesk::win

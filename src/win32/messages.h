@@ -19,6 +19,9 @@ inline constexpr UINT kPicturesReady = WM_APP + 20;
 // The menu window's DPI changed: it is built again at the new one, outside the message that
 // told it (which can come in the middle of placing the window).
 inline constexpr UINT kMenuDpiChanged = WM_APP + 21;
+// Posted to the menu window when it lost activation: who has it is known once the switch is
+// over.
+inline constexpr UINT kActivationSettled = WM_APP + 22;
 
 // A window message (registered under this name) the menu window answers with the number of
 // builds it has run, so that a measurement from outside can count rebuilds.

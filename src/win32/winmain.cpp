@@ -51,6 +51,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // returns if the thread is told to quit some other way.
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // The menu sees its keys first, as a dialog does.
+        if (menu.view() != nullptr && menu.view()->translateKey(msg)) {
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

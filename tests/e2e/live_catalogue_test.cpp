@@ -372,24 +372,6 @@ TEST_F(SaveStorm, AThousandSavesFromAnotherProcessAllSucceed) {
     EXPECT_TRUE(program_->responds());
 }
 
-void pressKeys(const std::vector<WORD>& keys) {
-    std::vector<INPUT> in;
-    for (const WORD k : keys) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        in.push_back(i);
-    }
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = *it;
-        i.ki.dwFlags = KEYEVENTF_KEYUP;
-        in.push_back(i);
-    }
-    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
-
 TEST_F(LiveCatalogue, TheHotkeyTogglesTheMenuAndFollowsTheCatalogue) {
     const std::vector<WORD> standard = {VK_CONTROL, VK_MENU, VK_SPACE};
     const std::vector<WORD> chosen = {VK_CONTROL, VK_MENU, VK_F7};

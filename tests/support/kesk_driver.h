@@ -12,8 +12,10 @@
 #include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -205,6 +207,22 @@ inline bool trayIconPresent(HWND owner) {
 // --- Processes -------------------------------------------------------------------------------
 
 // Starts a command line in `dir` (empty: this program's own); a zeroed record on failure.
+// How many processes of that executable name (any case) run now.
+inline int processCount(const std::wstring& exeName) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int n = 0;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Process32FirstW(snap, &e); ok != FALSE; ok = Process32NextW(snap, &e)) {
+        n += _wcsicmp(e.szExeFile, exeName.c_str()) == 0 ? 1 : 0;
+    }
+    CloseHandle(snap);
+    return n;
+}
+
 inline PROCESS_INFORMATION startProcess(const std::wstring& commandLine,
                                         const std::filesystem::path& dir = {}, DWORD flags = 0) {
     std::wstring cmd = commandLine;
@@ -331,6 +349,44 @@ inline void key(WORD vk) {
     in[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, in, sizeof in[0]);
     Sleep(50);
+}
+
+// Keys pressed together and let go in the reverse order, as a person presses a combination.
+inline void pressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> in;
+    for (const WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+// Text typed key by key: small letters, digits and blanks by their keys (the keyboard's layout
+// makes them characters, as for a person), anything else as the character itself.
+inline void typeText(const std::wstring& text) {
+    for (const wchar_t c : text) {
+        INPUT in[2] = {};
+        in[0].type = INPUT_KEYBOARD;
+        if ((c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L' ') {
+            in[0].ki.wVk = static_cast<WORD>(c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c);
+        } else {
+            in[0].ki.wScan = static_cast<WORD>(c);
+            in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        in[1] = in[0];
+        in[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof in[0]);
+        Sleep(50);
+    }
 }
 
 inline std::wstring quoted(const std::filesystem::path& p) {
@@ -475,6 +531,55 @@ inline LRESULT sendWaiting(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UI
     return SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, ms, &result) != 0
                ? static_cast<LRESULT>(result)
                : 0;
+}
+
+struct BalloonQuery {
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK collectBalloon(HWND hwnd, LPARAM lp) {
+    if (hasClass(hwnd, TOOLTIPS_CLASSW) && IsWindowVisible(hwnd) != FALSE &&
+        (GetWindowLongW(hwnd, GWL_STYLE) & TTS_BALLOON) != 0 &&
+        processOf(hwnd) != GetCurrentProcessId()) {
+        reinterpret_cast<BalloonQuery*>(lp)->found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+// The texts of the balloons the shell shows now, read from the shell's own tooltip windows;
+// empty when it shows none or they cannot be read.
+inline std::vector<std::wstring> shownBalloons() {
+    BalloonQuery q;
+    EnumWindows(collectBalloon, reinterpret_cast<LPARAM>(&q));
+    std::vector<std::wstring> texts;
+    for (HWND balloon : q.found) {
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                     FALSE, processOf(balloon));
+        if (process == nullptr) {
+            continue;
+        }
+        {
+            // One block in the shell's process: the tool's record and the text it points to.
+            struct Block {
+                TTTOOLINFOW tool;
+                wchar_t text[1024];
+            };
+            RemoteMemory scratch(process, sizeof(Block));
+            Block b{};
+            b.tool.cbSize = sizeof b.tool;
+            b.tool.lpszText = reinterpret_cast<wchar_t*>(
+                scratch.address() + static_cast<LPARAM>(offsetof(Block, text)));
+            Block back{};
+            if (scratch.valid() && scratch.write(&b, sizeof b) &&
+                sendWaiting(balloon, TTM_ENUMTOOLSW, 0, scratch.address(), 5000) != 0 &&
+                scratch.read(&back, sizeof back)) {
+                back.text[1023] = L'\0';
+                texts.emplace_back(back.text);
+            }
+        }
+        CloseHandle(process);
+    }
+    return texts;
 }
 
 // The number of builds the menu window has run (its presenter's count); -1 when it does not

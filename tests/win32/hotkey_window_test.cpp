@@ -7,29 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "support/kesk_driver.h"
 #include "win32/hotkey_window.h"
 #include "win32/window_test_support.h"
 
 namespace kesk::test {
 namespace {
-
-void press(const std::vector<WORD>& keys) {
-    std::vector<INPUT> in;
-    for (const WORD k : keys) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        in.push_back(i);
-    }
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = *it;
-        i.ki.dwFlags = KEYEVENTF_KEYUP;
-        in.push_back(i);
-    }
-    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
 
 struct Probe {
     int pressed = 0;
@@ -84,7 +67,7 @@ TEST(HotkeyWindow, EachRule) {
 TEST(HotkeyWindow, APressReachesItAndAReplacedCombinationIsFreeAgain) {
     Probe p;
     ASSERT_TRUE(p.window.apply("Ctrl+Alt+F9"));
-    press({VK_CONTROL, VK_MENU, VK_F9});
+    driver::pressKeys({VK_CONTROL, VK_MENU, VK_F9});
     EXPECT_TRUE(waitFor([&] { return p.pressed == 1; }, 5000)) << "pressed " << p.pressed;
 
     ASSERT_TRUE(p.window.apply("Ctrl+Alt+F8"));
