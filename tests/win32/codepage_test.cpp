@@ -265,10 +265,20 @@ TEST_P(ScriptCatalogue, ShowsStartsAndKeepsTheCatalogueInItsCodePage) {
     EXPECT_NE(got.find("arg=" + win::narrow(s.param) + "\n"), std::string::npos) << got;
     EXPECT_NE(got.find("cwd=" + u8(folder)), std::string::npos) << got;
 
+    // The start is counted in the item's own section, off the window's thread.
+    std::string expected = catalogue(s, target, L"15");
+    const std::string toolEnd = "Group=Tools\r\n";
+    ASSERT_NE(expected.find(toolEnd), std::string::npos);
+    expected.insert(expected.find(toolEnd) + toolEnd.size(), "Launches=1\r\n");
+    ASSERT_TRUE(waitFor([&] {
+        const Bytes now = readBytes(dir / "velora.ini");
+        return std::string(now.begin(), now.end()).find("Launches=1\r\n") != std::string::npos;
+    })) << "the start was not counted";
+
     // A write of another key leaves the file in its code page, every other byte as it was.
     ini.setValue("Window", "heightOffset", "15");
     const Bytes after = readBytes(dir / "velora.ini");
-    EXPECT_EQ(std::string(after.begin(), after.end()), catalogue(s, target, L"15"));
+    EXPECT_EQ(std::string(after.begin(), after.end()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
