@@ -154,12 +154,7 @@ class ScriptCatalogue : public testing::TestWithParam<Script> {
     win::MenuView view{presenter};
 
     void SetUp() override {
-        fs::create_directories(dir / "skin");
-        fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "notFound.ico", dir / "notFound.ico");
-        for (const char* name :
-             {"Velora_BG.bmp", "Velora_BG_menu.bmp", "Velora_BG_edit.bmp", "skin.ini"}) {
-            fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "skin" / name, dir / "skin" / name);
-        }
+        stageShippedSkin(dir.path());
         app::overrideForTests(u8(dir.path()), "KeskVLM");
         report = dir / "report.txt";
         SetEnvironmentVariableW(L"KESK_ARGDUMP_OUT", report.wstring().c_str());

@@ -60,12 +60,7 @@ class LiveRebuildView : public ::testing::Test {
     win::MenuView view{presenter};
 
     void SetUp() override {
-        fs::create_directories(dir / "skin");
-        fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "notFound.ico", dir / "notFound.ico");
-        for (const char* name :
-             {"Velora_BG.bmp", "Velora_BG_menu.bmp", "Velora_BG_edit.bmp", "skin.ini"}) {
-            fs::copy_file(fs::path(KESK_RESOURCES_DIR) / "skin" / name, dir / "skin" / name);
-        }
+        stageShippedSkin(dir.path());
         app::overrideForTests(u8(dir.path()), "KeskVLM");
     }
     void TearDown() override { app::overrideForTests("", ""); }

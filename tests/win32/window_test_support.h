@@ -26,6 +26,17 @@ inline std::filesystem::path moduleDirectory() {
     return std::filesystem::path(std::wstring(buf, n)).parent_path();
 }
 
+// Puts the "not found" picture and the shipped skin into `dir`, as they stand beside the program.
+inline void stageShippedSkin(const std::filesystem::path& dir) {
+    const std::filesystem::path resources(KESK_RESOURCES_DIR);
+    std::filesystem::create_directories(dir / "skin");
+    std::filesystem::copy_file(resources / "notFound.ico", dir / "notFound.ico");
+    for (const char* name :
+         {"Velora_BG.bmp", "Velora_BG_menu.bmp", "Velora_BG_edit.bmp", "skin.ini"}) {
+        std::filesystem::copy_file(resources / "skin" / name, dir / "skin" / name);
+    }
+}
+
 // Runs every message the thread has waiting.
 inline void pump() {
     MSG msg;
