@@ -9,33 +9,10 @@
 
 #include "support/mdShellEx.h"
 #include "unit/menu_fixture.h"
+#include "unit/recording_shell.h"
 
 namespace kesk::test {
 namespace {
-
-struct Launch {
-    OwnerHandle owner = 0;
-    std::string operation, file, parameters, directory;
-    std::int32_t show = -1;
-    bool operator==(const Launch&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Launch& l) {
-    return os << "{" << l.file << " | " << l.parameters << " | " << l.directory << " | "
-              << l.operation << " | " << l.show << " | " << l.owner << "}";
-}
-
-class RecordingShell : public ShellExecutor {
-  public:
-    std::vector<Launch> launches;
-    std::intptr_t result = 42;
-    std::intptr_t execute(OwnerHandle owner, const std::string& operation, const std::string& file,
-                          const std::string& parameters, const std::string& directory,
-                          std::int32_t showCommand) override {
-        launches.push_back({owner, operation, file, parameters, directory, showCommand});
-        return result;
-    }
-};
 
 constexpr OwnerHandle kOwner = 0x4321;
 constexpr Colour kMenuFg = 0x00563412; // MENU_FG as the skin writes it
