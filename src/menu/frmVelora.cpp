@@ -343,7 +343,15 @@ void frmVelora::construct() {
         }
     }
 
-    placeWindow(getTaskbarHeight());
+    {
+        // One look at the shell's windows serves the whole placement, and only it.
+        buildShell_ = desktop_.shellReport();
+        struct Forget {
+            std::optional<ShellReport>& report;
+            ~Forget() { report.reset(); }
+        } forget{buildShell_};
+        placeWindow(getTaskbarHeight());
+    }
 
     for (ListViewState& list : s_.lstViewA) {
         for (ListEntry& entry : list.entries) {
@@ -480,6 +488,14 @@ void frmVelora::keepPrevious() {
     s_.vlImgList.imageHeight = previous_.large.imageHeight;
     s_.vlImgListSmall.imageWidth = previous_.small.imageWidth;
     s_.vlImgListSmall.imageHeight = previous_.small.imageHeight;
+    // The new lists mostly take the same pictures again: room for them at once, rather than
+    // growing (and copying) step by step.
+    for (auto [to, from] : {std::pair{&s_.vlImgList, &previous_.large},
+                            std::pair{&s_.vlImgListSmall, &previous_.small}}) {
+        to->keys.reserve(from->keys.size() + 1);
+        to->strip.reserve(from->strip.size() + to->pixelsPerImage());
+        to->digests.reserve(from->digests.size() + 1);
+    }
     for (const MenuItem& item : s_.menuItems) {
         // Only pictures that went into the lists; an item still waiting has none to give.
         if (item.Section.empty() || item.IconIndex <= 0) {
@@ -764,10 +780,14 @@ void frmVelora::takeArrivedPictures() {
     }
 }
 
+ShellReport frmVelora::shellNow() {
+    return buildShell_ ? *buildShell_ : desktop_.shellReport();
+}
+
 std::int16_t frmVelora::getTaskbarHeight() {
     // The taskbar a user sees, where there is one: the first one the platform finds may be a
     // hidden one of its own.
-    const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
+    const std::optional<StartButtonChoice> bar = chooseStartButton(shellNow());
     const Rect r = bar ? bar->taskbarRect : desktop_.taskbarRect();
     // Across its edge: what is a height on a bottom bar is the width of a left one.
     const bool upright = bar && (bar->edge == ScreenEdge::Left || bar->edge == ScreenEdge::Right);
@@ -788,7 +808,7 @@ void frmVelora::placeWindow(std::int16_t tb) {
     const ScreenMetrics m = desktop_.screen();
     const double tppx = twipsPerPixelX();
     const double tppy = twipsPerPixelY();
-    const std::optional<StartButtonChoice> bar = chooseStartButton(desktop_.shellReport());
+    const std::optional<StartButtonChoice> bar = chooseStartButton(shellNow());
     menuEdge_ = bar ? bar->edge : ScreenEdge::Bottom;
     placedBy_ = bar;
     placedUnderPointer_ = false;
@@ -906,7 +926,15 @@ void frmVelora::placeByStartButton() noexcept {
         return;
     }
     guardEvent([this] {
-        placeWindow(getTaskbarHeight());
+        {
+            // One look at the shell's windows serves the whole placement, and only it.
+            buildShell_ = desktop_.shellReport();
+            struct Forget {
+                std::optional<ShellReport>& report;
+                ~Forget() { report.reset(); }
+            } forget{buildShell_};
+            placeWindow(getTaskbarHeight());
+        }
         fitToRoom();
     });
 }

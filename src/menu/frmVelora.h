@@ -461,6 +461,9 @@ class frmVelora {
     double shownTopPixels();
     // The taskbar the window was last placed by; none: the bottom of the primary screen.
     std::optional<StartButtonChoice> placedBy_;
+    // The shell's windows: as looked at once for a build's placement, or as they are now.
+    ShellReport shellNow();
+    std::optional<ShellReport> buildShell_;
     bool placedUnderPointer_ = false;
     void applySkin();
     // 1440 / the window's DPI, the same across and down.

@@ -8,11 +8,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace kesk::win {
 
 namespace {
+
+// Pictures added one by one through a kept section rather than in a block of their own.
+constexpr std::size_t kFewImages = 16;
 
 constexpr wchar_t kMenuClass[] = L"KeskVLM.frmVelora";
 constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
@@ -21,6 +25,8 @@ constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
 // whose messages come after the user's input.
 constexpr UINT_PTR kPictureTimer = 2;
 constexpr UINT kPictureBatchMs = 16;
+// The unseen painting gives the thread back after this long, and goes on at the next tick.
+constexpr std::chrono::milliseconds kUnseenSliceTime{8};
 
 // Colours premultiplied by their alpha, which is what the image lists (and AlphaBlend)
 // expect of a 32-bit picture.
@@ -78,12 +84,44 @@ UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
     return dib;
 }
 
+// Copies image `i` of `src` into the kept one-picture section, made anew only for another size.
+bool intoOneImage(MenuView::OneImage& one, const ImageList& src, std::size_t i) {
+    const int w = src.imageWidth;
+    const int h = src.imageHeight;
+    if (!one.dib || one.width != w || one.height != h) {
+        one.dib = newDib32(w, h, one.bits);
+        one.width = one.dib ? w : 0;
+        one.height = one.dib ? h : 0;
+    }
+    if (!one.dib) {
+        return false;
+    }
+    // The platform's drawing from the section's last use ends before its bits are written.
+    GdiFlush();
+    const Pixel* image = src.imageData(i);
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    for (std::size_t k = 0; k < n; ++k) {
+        one.bits[k] = premultiplied(image[k]);
+    }
+    return true;
+}
+
 // Appends images first .. src.count() - 1 to `il`; false when the platform took fewer.
-bool appendImages(HIMAGELIST il, const ImageList& src, std::size_t first) {
+bool appendImages(HIMAGELIST il, const ImageList& src, std::size_t first, MenuView::OneImage& one) {
+    const auto count = static_cast<std::size_t>(src.count());
+    // A few at a time (a batch of arrived pictures) go through the kept section: a new
+    // section asks the system for memory, which waits while the picture worker loads files.
+    if (count > first && count - first <= kFewImages) {
+        for (std::size_t i = first; i < count; ++i) {
+            if (!intoOneImage(one, src, i) || ImageList_Add(il, one.dib.get(), nullptr) < 0) {
+                return false;
+            }
+        }
+        return ImageList_GetImageCount(il) == static_cast<int>(count);
+    }
     // Blocks of at most 8192 pixels' width.
     const std::size_t perBlock =
         std::max<std::size_t>(1, 8192 / static_cast<std::size_t>(std::max(1, src.imageWidth)));
-    const auto count = static_cast<std::size_t>(src.count());
     for (std::size_t at = first; at < count;) {
         const std::size_t n = std::min(perBlock, count - at);
         UniqueBitmap dib = blockDib(src, at, n);
@@ -96,6 +134,12 @@ bool appendImages(HIMAGELIST il, const ImageList& src, std::size_t first) {
         }
     }
     return true;
+}
+
+// Puts image `i` of `src` in place of image `i` of `il`; false when the platform refused.
+bool replaceImage(HIMAGELIST il, const ImageList& src, std::size_t i, MenuView::OneImage& one) {
+    return intoOneImage(one, src, i) &&
+           ImageList_Replace(il, static_cast<int>(i), one.dib.get(), nullptr) != FALSE;
 }
 
 // Paints a picture at its own size with its top left at (x, y); alpha is ignored, as a
@@ -286,17 +330,17 @@ void MenuView::load() {
 
 namespace {
 
-// Paints `window` and every child it shows into `dc`, at `origin` in the DC.
-void printTree(HWND window, HDC dc, POINT origin) {
-    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+// `window` and every child it shows, parents first, each with its place in `window`'s client
+// area.
+void visibleTree(HWND window, POINT origin, std::vector<std::pair<HWND, POINT>>& out) {
+    out.emplace_back(window, origin);
     for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
         if ((GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) == 0) {
             continue;
         }
         POINT at{0, 0};
         MapWindowPoints(c, window, &at, 1);
-        printTree(c, dc, POINT{origin.x + at.x, origin.y + at.y});
+        visibleTree(c, POINT{origin.x + at.x, origin.y + at.y}, out);
     }
 }
 
@@ -304,24 +348,49 @@ void printTree(HWND window, HDC dc, POINT origin) {
 
 void MenuView::renderUnseen() {
     if (hwnd() == nullptr || IsWindowVisible(hwnd()) != FALSE) {
+        unseen_ = Unseen{};
         return;
     }
     // The first painting of the lists lays out their entries, measures their texts and
     // draws every image once; done here, into memory, it costs the first click nothing.
-    RECT rc{};
-    GetClientRect(hwnd(), &rc);
-    const int w = std::max(1, static_cast<int>(rc.right - rc.left));
-    const int h = std::max(1, static_cast<int>(rc.bottom - rc.top));
-    const WindowDC screen(nullptr);
-    UniqueDC memory(CreateCompatibleDC(screen.get()));
-    std::uint32_t* bits = nullptr;
-    UniqueBitmap surface = newDib32(w, h, bits);
-    if (!memory || !surface) {
-        return;
+    // It is done a few windows at a time, so that input is answered in between.
+    if (!unseen_.dc) {
+        RECT rc{};
+        GetClientRect(hwnd(), &rc);
+        const int w = std::max(1, static_cast<int>(rc.right - rc.left));
+        const int h = std::max(1, static_cast<int>(rc.bottom - rc.top));
+        const WindowDC screen(nullptr);
+        unseen_.dc.reset(CreateCompatibleDC(screen.get()));
+        std::uint32_t* bits = nullptr;
+        unseen_.surface = newDib32(w, h, bits);
+        if (!unseen_.dc || !unseen_.surface) {
+            unseen_ = Unseen{};
+            return;
+        }
+        unseen_.windows.clear();
+        visibleTree(hwnd(), POINT{0, 0}, unseen_.windows);
+        unseen_.next = 0;
+        unseen_.batches = presenter_.state().pictureBatches;
     }
-    const SelectGuard select(memory.get(), surface.get());
-    printTree(hwnd(), memory.get(), POINT{0, 0});
-    renderedUnseen_ = presenter_.state().pictureBatches;
+    const SelectGuard select(unseen_.dc.get(), unseen_.surface.get());
+    const auto until = std::chrono::steady_clock::now() + kUnseenSliceTime;
+    while (unseen_.next < unseen_.windows.size() && std::chrono::steady_clock::now() < until) {
+        const auto [window, origin] = unseen_.windows[unseen_.next++];
+        if (IsWindow(window) == FALSE) {
+            continue;
+        }
+        SetViewportOrgEx(unseen_.dc.get(), origin.x, origin.y, nullptr);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(unseen_.dc.get()),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+    }
+    if (unseen_.next >= unseen_.windows.size()) {
+        renderedUnseen_ = unseen_.batches;
+        unseen_ = Unseen{};
+    }
+}
+
+bool MenuView::unseenPending() const noexcept {
+    return static_cast<bool>(unseen_.dc);
 }
 
 std::string MenuView::entryKey(std::size_t k, LPARAM itemData) const {
@@ -348,9 +417,38 @@ HFONT MenuView::font(double points, bool bold) {
     return slot.get();
 }
 
+namespace {
+
+// Where a window stands, in its parent's client coordinates (the screen's for a top-level one).
+RECT placedRect(HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    if (HWND parent = GetAncestor(w, GA_PARENT);
+        parent != nullptr && parent != GetDesktopWindow()) {
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    }
+    return r;
+}
+
+// Every render places every control; a move to where a window already stands still costs the
+// platform a round of position messages and its window server, so only real moves are made.
+bool standsAt(HWND w, int x, int y, int cx, int cy) {
+    const RECT r = placedRect(w);
+    return r.left == x && r.top == y && r.right - r.left == cx && r.bottom - r.top == cy;
+}
+
+} // namespace
+
 void MenuView::placeChild(HWND child, const ControlState& c, HWND after) {
-    SetWindowPos(child, after, scale_.toPixelsX(c.left), scale_.toPixelsY(c.top),
-                 scale_.toPixelsX(c.width), scale_.toPixelsY(c.height),
+    const int x = scale_.toPixelsX(c.left);
+    const int y = scale_.toPixelsY(c.top);
+    const int cx = scale_.toPixelsX(c.width);
+    const int cy = scale_.toPixelsY(c.height);
+    const bool visible = (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (after == nullptr && visible == c.visible && standsAt(child, x, y, cx, cy)) {
+        return;
+    }
+    SetWindowPos(child, after, x, y, cx, cy,
                  SWP_NOACTIVATE | (after == nullptr ? SWP_NOZORDER : 0u) |
                      (c.visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
@@ -372,6 +470,11 @@ void MenuView::render() {
     const bool newDpi = dpi != renderedDpi_;
     if (newDpi) {
         renderedDpi_ = dpi;
+        // The fields let go of the old fonts first: a new font may get a freed one's handle,
+        // and a field must not take that as its font unchanged.
+        for (HWND field : editFields_) {
+            SendMessageW(field, WM_SETFONT, 0, FALSE);
+        }
         fonts_.clear();
         // A new font may get a freed one's handle: the lists must not take it as unchanged.
         renderedLook_.fill(ListLook{});
@@ -381,9 +484,17 @@ void MenuView::render() {
     // The window: position, size and stacking.
     // A window cut to the screen shows shorter, and so do its lists, which then scroll.
     const bool cut = s.cutTwips > 0;
-    SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
-                 scale_.toPixelsY(cut ? s.cutTop : s.top), scale_.toPixelsX(s.width),
-                 scale_.toPixelsY(s.height - s.cutTwips), SWP_NOACTIVATE);
+    {
+        const int x = scale_.toPixelsX(s.left);
+        const int y = scale_.toPixelsY(cut ? s.cutTop : s.top);
+        const int cx = scale_.toPixelsX(s.width);
+        const int cy = scale_.toPixelsY(s.height - s.cutTwips);
+        const bool topmost = (GetWindowLongPtrW(hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        if (topmost != s.topmost || !standsAt(hwnd(), x, y, cx, cy)) {
+            SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, x, y, cx, cy,
+                         SWP_NOACTIVATE);
+        }
+    }
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {
@@ -392,9 +503,12 @@ void MenuView::render() {
     }
 
     // pbVLM: its height as the presenter computed it in the window's pixels.
-    SetWindowPos(pbVLM_.hwnd(), nullptr, scale_.toPixelsX(s.pbVLM.left),
-                 scale_.toPixelsY(s.pbVLM.top), scale_.toPixelsX(s.pbVLM.width),
-                 scale_.toPixelsY(s.pbVLM.height), SWP_NOACTIVATE | SWP_NOZORDER);
+    if (!standsAt(pbVLM_.hwnd(), scale_.toPixelsX(s.pbVLM.left), scale_.toPixelsY(s.pbVLM.top),
+                  scale_.toPixelsX(s.pbVLM.width), scale_.toPixelsY(s.pbVLM.height))) {
+        SetWindowPos(pbVLM_.hwnd(), nullptr, scale_.toPixelsX(s.pbVLM.left),
+                     scale_.toPixelsY(s.pbVLM.top), scale_.toPixelsX(s.pbVLM.width),
+                     scale_.toPixelsY(s.pbVLM.height), SWP_NOACTIVATE | SWP_NOZORDER);
+    }
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
         ControlState container = s.cont[k];
         ControlState list = static_cast<const ControlState&>(s.lstViewA[k]);
@@ -409,7 +523,9 @@ void MenuView::render() {
          {std::pair<HWND, const ControlState*>{pbMenu_.hwnd(), &s.pbMenu},
           std::pair<HWND, const ControlState*>{editItem_.hwnd(), &s.containerEditItem}}) {
         placeChild(panel, *state);
-        SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (state->visible && GetWindow(hwnd(), GW_CHILD) != panel) {
+            SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
     }
 
     imagesReplaced_ = false;
@@ -560,36 +676,31 @@ void MenuView::renderImageLists() {
         small.digests.size() == count && held(large_.get()) == shownLarge_.digests.size() &&
         held(small_.get()) == shownSmall_.digests.size()) {
         // Most builds make the pictures the lists show already (a refresh, an edit of one
-        // item, a drop at the end), and within a build pictures arrive at the end: the image
-        // lists keep what is unchanged and take the rest from the first difference on.
-        const auto firstChange = [&](const ImageList& src, const ShownImages& shown) {
-            const std::size_t n = std::min(count, shown.digests.size());
-            std::size_t i = 0;
-            while (i < n && src.digests[i] == shown.digests[i]) {
-                ++i;
+        // item, a drop at the end), and pictures arrive a batch at a time: the image lists
+        // keep what is unchanged, replace each picture that changed where it stands and take
+        // the new ones at the end, so a batch costs its own pictures, not the list's.
+        const std::size_t shown = shownLarge_.digests.size();
+        if (shownSmall_.digests.size() == shown) {
+            const std::size_t common = std::min(count, shown);
+            changedImages_.assign(count, false);
+            bool ok = count >= shown ||
+                      (ImageList_SetImageCount(large_.get(), static_cast<UINT>(count)) &&
+                       ImageList_SetImageCount(small_.get(), static_cast<UINT>(count)));
+            for (std::size_t i = 0; ok && i < common; ++i) {
+                const bool largeChanged = large.digests[i] != shownLarge_.digests[i];
+                const bool smallChanged = small.digests[i] != shownSmall_.digests[i];
+                ok = (!largeChanged || replaceImage(large_.get(), large, i, oneLarge_)) &&
+                     (!smallChanged || replaceImage(small_.get(), small, i, oneSmall_));
+                changedImages_[i] = largeChanged || smallChanged;
             }
-            return i;
-        };
-        const std::size_t d =
-            std::min(firstChange(large, shownLarge_), firstChange(small, shownSmall_));
-        if (d == count && shownLarge_.digests.size() == count &&
-            shownSmall_.digests.size() == count) {
-            return;
-        }
-        // Entries that keep their number but whose picture is another must be repainted.
-        changedImages_.assign(count, false);
-        const std::size_t common = std::min(count, shownLarge_.digests.size());
-        for (std::size_t i = d; i < common; ++i) {
-            changedImages_[i] = large.digests[i] != shownLarge_.digests[i] ||
-                                i >= shownSmall_.digests.size() ||
-                                small.digests[i] != shownSmall_.digests[i];
-        }
-        if (ImageList_SetImageCount(large_.get(), static_cast<UINT>(d)) &&
-            ImageList_SetImageCount(small_.get(), static_cast<UINT>(d)) &&
-            appendImages(large_.get(), large, d) && appendImages(small_.get(), small, d)) {
-            remember(large, shownLarge_);
-            remember(small, shownSmall_);
-            return;
+            ok = ok && (count <= shown || (appendImages(large_.get(), large, shown, oneLarge_) &&
+                                           appendImages(small_.get(), small, shown, oneSmall_)));
+            if (ok) {
+                remember(large, shownLarge_);
+                remember(small, shownSmall_);
+                return;
+            }
+            changedImages_.clear();
         }
     }
 
@@ -602,11 +713,19 @@ void MenuView::renderImageLists() {
     imagesReplaced_ = true;
     // Whether every picture went in; a picture the platform refused becomes a blank one
     // rather than shifting every later number, and is tried again at the next build.
-    const auto build = [](const ImageList& src, bool& complete) {
+    // Room for a picture per entry from the start: the pictures of a build arrive a few at
+    // a time, and a list that grows by small steps copies all it holds at every step.
+    std::size_t entries = 1;
+    for (const ListViewState& list : s.lstViewA) {
+        entries += list.entries.size();
+    }
+    const int room = static_cast<int>(std::min<std::size_t>(entries, 1u << 20));
+    const auto build = [room](const ImageList& src, OneImage& one, bool& complete) {
         const int w = std::max(1, src.imageWidth);
         const int h = std::max(1, src.imageHeight);
-        UniqueImageList il(ImageList_Create(w, h, ILC_COLOR32, std::max(1, src.count()), 16));
-        complete = il && appendImages(il.get(), src, 0);
+        UniqueImageList il(
+            ImageList_Create(w, h, ILC_COLOR32, std::max(room, src.count()), kImageListGrowth));
+        complete = il && appendImages(il.get(), src, 0, one);
         if (!il || complete) {
             return il;
         }
@@ -622,8 +741,8 @@ void MenuView::renderImageLists() {
     };
     bool largeComplete = false;
     bool smallComplete = false;
-    large_ = build(large, largeComplete);
-    small_ = build(small, smallComplete);
+    large_ = build(large, oneLarge_, largeComplete);
+    small_ = build(small, oneSmall_, smallComplete);
     remember(large, shownLarge_);
     remember(small, shownSmall_);
     if (!largeComplete || !smallComplete) {
@@ -860,6 +979,10 @@ bool MenuView::takePictures() {
     }
     std::vector<PictureResult> results = worker_->take();
     if (results.empty()) {
+        if (unseenPending() && !presenter_.picturesPending()) {
+            renderUnseen();
+            return false;
+        }
         KillTimer(hwnd(), kPictureTimer);
         return false;
     }
@@ -874,6 +997,7 @@ bool MenuView::takePictures() {
     // Once every picture is in, the hidden window is painted unseen again, so that the
     // first showing finds the images drawn before too.
     if (!presenter_.picturesPending() && renderedUnseen_ != presenter_.state().pictureBatches) {
+        unseen_ = Unseen{};
         renderUnseen();
     }
     // Come back for the next batch after the input that arrived meanwhile.

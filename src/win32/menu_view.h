@@ -154,6 +154,23 @@ class MenuView final : public Window {
     std::array<ListLook, catalogue::kGroupCount> renderedLook_{};
     // More entries than this added at once are inserted with the list's drawing held.
     static constexpr std::size_t kQuietInsertions = 32;
+    // Pictures an image list makes room for when it is full: a drop of a few files fits.
+    static constexpr int kImageListGrowth = 64;
+
+  public:
+    // One picture's DIB section, kept between renders, one for each image list: the few
+    // pictures of a batch go into the lists through them, as a new section waits on the
+    // system's memory requests, which the picture worker's file loading holds up.
+    struct OneImage {
+        UniqueBitmap dib;
+        std::uint32_t* bits = nullptr;
+        int width = 0;
+        int height = 0;
+    };
+
+  private:
+    OneImage oneLarge_;
+    OneImage oneSmall_;
     // Digests of what the window and its panels paint themselves, as last painted.
     struct Looks {
         std::uint64_t window = 0;
@@ -165,6 +182,16 @@ class MenuView final : public Window {
     Looks renderedLooks_;
     bool looksKnown_ = false;
     std::int32_t renderedUnseen_ = -1; // the picture batches renderUnseen last saw
+    // An unseen painting under way: the memory it paints into and the windows still to paint.
+    struct Unseen {
+        UniqueDC dc;
+        UniqueBitmap surface;
+        std::vector<std::pair<HWND, POINT>> windows;
+        std::size_t next = 0;
+        std::int32_t batches = -1;
+    };
+    Unseen unseen_;
+    bool unseenPending() const noexcept;
     bool renderedVisible_ = false;
     UINT renderedDpi_ = 0;
     UINT pendingDpi_ = 0; // told by WM_DPICHANGED, until the window is built at it

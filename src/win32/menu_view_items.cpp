@@ -355,8 +355,11 @@ void MenuView::renderItems() {
     for (std::size_t k = 0; k < editFields_.size(); ++k) {
         const ControlState& field = s.txtEditItem[k];
         placeChild(editFields_[k], field);
-        SendMessageW(editFields_[k], WM_SETFONT,
-                     reinterpret_cast<WPARAM>(font(field.fontSize, field.bold)), FALSE);
+        // A font set again makes the field lay out and paint again.
+        const HFONT wanted = font(field.fontSize, field.bold);
+        if (reinterpret_cast<HFONT>(SendMessageW(editFields_[k], WM_GETFONT, 0, 0)) != wanted) {
+            SendMessageW(editFields_[k], WM_SETFONT, reinterpret_cast<WPARAM>(wanted), FALSE);
+        }
         // Only a text that differs is set, so the caret stays where the user types.
         const std::wstring text = widen(field.caption);
         if (windowText(editFields_[k]) != text) {

@@ -16,6 +16,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace kesk::test {
 namespace {
@@ -24,11 +25,16 @@ namespace fs = std::filesystem;
 
 // Messages that change what a list view shows, by the window they were sent to.
 std::map<HWND, int> g_itemMessages;
+// Windows that were moved, sized, shown, hidden or restacked.
+std::set<HWND> g_moved;
 
 LRESULT CALLBACK countItemMessages(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION) {
         const auto* c = reinterpret_cast<const CWPSTRUCT*>(lParam);
         switch (c->message) {
+        case WM_WINDOWPOSCHANGING:
+            g_moved.insert(c->hwnd);
+            break;
         case LVM_SETITEMW:
         case LVM_SETITEMTEXTW:
         case LVM_INSERTITEMW:
@@ -98,6 +104,39 @@ class MenuRepaintTest : public ::testing::Test {
         RedrawWindow(view.hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
     static bool hasUpdate(HWND w) { return GetUpdateRect(w, nullptr, FALSE) != FALSE; }
+    HIMAGELIST shownImages() const {
+        return reinterpret_cast<HIMAGELIST>(
+            SendMessageW(view.listView(0), LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    }
+    // The colour the image list shows at (x, y) of the picture of entry `i` of list 0.
+    std::uint32_t shownPixel(int i, int x, int y) const {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        SendMessageW(view.listView(0), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        IMAGEINFO info{};
+        if (ImageList_GetImageInfo(shownImages(), item.iImage, &info) == FALSE) {
+            return 0xDEADBEEFu;
+        }
+        BITMAP bm{};
+        GetObjectW(info.hbmImage, sizeof bm, &bm);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = bm.bmWidth;
+        bi.bmiHeader.biHeight = -bm.bmHeight;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        std::vector<std::uint32_t> bits(static_cast<std::size_t>(bm.bmWidth) *
+                                        static_cast<std::size_t>(bm.bmHeight));
+        const HDC dc = GetDC(nullptr);
+        GetDIBits(dc, info.hbmImage, 0, static_cast<UINT>(bm.bmHeight), bits.data(), &bi,
+                  DIB_RGB_COLORS);
+        ReleaseDC(nullptr, dc);
+        const auto at =
+            static_cast<std::size_t>(info.rcImage.top + y) * static_cast<std::size_t>(bm.bmWidth) +
+            static_cast<std::size_t>(info.rcImage.left + x);
+        return bits.at(at) & 0xFFFFFFu;
+    }
     RECT itemRect(std::size_t k, int i) const {
         RECT r{LVIR_BOUNDS, 0, 0, 0};
         SendMessageW(view.listView(k), LVM_GETITEMRECT, static_cast<WPARAM>(i),
@@ -122,9 +161,12 @@ TEST_F(MenuRepaintTest, ARebuildTouchesAndRepaintsOnlyWhatChanged) {
         // In list 0 (Tools): the entry that must be repainted, and one that must not; -1 none.
         int repainted;
         int untouched;
+        // Whether a window may be moved, sized or restacked (a build that changes nothing
+        // places every window where it stands).
+        bool moves = true;
     };
     const std::vector<Row> rows = {
-        {"nothing changed", [] {}, {}, -1, -1},
+        {"nothing changed", [] {}, {}, -1, -1, false},
         {"one item appended to another list",
          [&] { writeText(dir / "velora.ini", catalogue(item("E", "Scripts", "e"))); },
          {3},
@@ -136,17 +178,25 @@ TEST_F(MenuRepaintTest, ARebuildTouchesAndRepaintsOnlyWhatChanged) {
          1,
          0},
         {"one picture changed", [&] { picture("c", 0x00C0C0u); }, {0}, 2, 0},
-        {"nothing changed again", [] {}, {}, -1, -1},
+        {"nothing changed again", [] {}, {}, -1, -1, false},
     };
     const HHOOK hook =
         SetWindowsHookExW(WH_CALLWNDPROC, &countItemMessages, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
+    // Pictures change in place: the lists keep their image list.
+    const HIMAGELIST images = shownImages();
+    ASSERT_NE(images, nullptr);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.rule);
         row.change();
         g_itemMessages.clear();
+        g_moved.clear();
         ASSERT_TRUE(presenter.Form_Construct()) << presenter.state().lastBuildError.number;
         view.render();
+        EXPECT_EQ(shownImages(), images);
+        if (!row.moves) {
+            EXPECT_TRUE(g_moved.empty()) << g_moved.size() << " windows moved";
+        }
         for (std::size_t k = 0; k < 4; ++k) {
             EXPECT_EQ(g_itemMessages[view.listView(k)] > 0, row.touched.count(k) == 1)
                 << "list " << k;
@@ -171,6 +221,11 @@ TEST_F(MenuRepaintTest, ARebuildTouchesAndRepaintsOnlyWhatChanged) {
         paintAll();
     }
     UnhookWindowsHookEx(hook);
+    // The changed picture is the one the list shows, its unchanged neighbours as they were.
+    EXPECT_EQ(shownPixel(2, 4, 4), 0x00C0C0u);
+    EXPECT_EQ(shownPixel(0, 4, 4), 0x300000u);
+    EXPECT_EQ(shownPixel(1, 4, 4), 0x600000u);
+    EXPECT_EQ(shownPixel(2, 24, 4), 0x102030u);
 }
 
 } // namespace

@@ -101,10 +101,11 @@ class MenuResizeView : public ::testing::Test {
             },
             500);
     }
-    // The pointer goes to `to`, then the window hears of a move with these buttons held.
+    // The pointer goes to `to`, then the window hears of a move with these buttons held. Sent,
+    // not posted: each step is handled before the next, however busy the machine.
     void moveTo(POINT to, WPARAM keys) {
         pointerTo(to);
-        PostMessageW(view.hwnd(), WM_MOUSEMOVE, keys, clientPoint(view.hwnd(), to));
+        SendMessageW(view.hwnd(), WM_MOUSEMOVE, keys, clientPoint(view.hwnd(), to));
         pumpFor(30);
     }
     std::string storedOffset() {
