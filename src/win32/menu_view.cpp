@@ -25,6 +25,9 @@ constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
 // whose messages come after the user's input.
 constexpr UINT_PTR kPictureTimer = 2;
 constexpr UINT kPictureBatchMs = 16;
+// Lists not yet full are filled further this often.
+constexpr UINT_PTR kFillTimer = 3;
+constexpr UINT kFillIntervalMs = 1;
 // The unseen painting gives the thread back after this long, and goes on at the next tick.
 constexpr std::chrono::milliseconds kUnseenSliceTime{8};
 
@@ -348,8 +351,13 @@ void visibleTree(HWND window, POINT origin, std::vector<std::pair<HWND, POINT>>&
 
 void MenuView::renderUnseen() {
     if (hwnd() == nullptr || IsWindowVisible(hwnd()) != FALSE) {
+        // A shown window paints itself.
         unseen_ = Unseen{};
+        renderedUnseen_ = presenter_.state().pictureBatches;
         return;
+    }
+    if (fillPending_) {
+        return; // the lists are painted once they are full
     }
     // The first painting of the lists lays out their entries, measures their texts and
     // draws every image once; done here, into memory, it costs the first click nothing.
@@ -484,17 +492,11 @@ void MenuView::render() {
     // The window: position, size and stacking.
     // A window cut to the screen shows shorter, and so do its lists, which then scroll.
     const bool cut = s.cutTwips > 0;
-    {
-        const int x = scale_.toPixelsX(s.left);
-        const int y = scale_.toPixelsY(cut ? s.cutTop : s.top);
-        const int cx = scale_.toPixelsX(s.width);
-        const int cy = scale_.toPixelsY(s.height - s.cutTwips);
-        const bool topmost = (GetWindowLongPtrW(hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-        if (topmost != s.topmost || !standsAt(hwnd(), x, y, cx, cy)) {
-            SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, x, y, cx, cy,
-                         SWP_NOACTIVATE);
-        }
-    }
+    // Always placed, moved or not: it also brings the menu to the top of the windows that stay
+    // on top, above whatever the shell put there meanwhile.
+    SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
+                 scale_.toPixelsY(cut ? s.cutTop : s.top), scale_.toPixelsX(s.width),
+                 scale_.toPixelsY(s.height - s.cutTwips), SWP_NOACTIVATE);
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {
@@ -533,8 +535,21 @@ void MenuView::render() {
     if (s.buildCount != renderedBuild_ || s.pictureBatches != renderedBatches_) {
         renderImageLists();
     }
+    fillBudget_ = kFillSlice;
     for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
         renderList(k);
+    }
+    const bool filling = fillPending_;
+    fillPending_ = false;
+    for (std::size_t k = 0; k < catalogue::kGroupCount; ++k) {
+        fillPending_ = fillPending_ || renderedEntries_[k].size() < s.lstViewA[k].entries.size();
+    }
+    if (fillPending_) {
+        SetTimer(hwnd(), kFillTimer, kFillIntervalMs, nullptr);
+    } else if (filling) {
+        KillTimer(hwnd(), kFillTimer);
+        // The unseen painting waited for the lists to be full.
+        SetTimer(hwnd(), kPictureTimer, kPictureBatchMs, nullptr);
     }
     renderedBuild_ = s.buildCount;
     renderedBatches_ = s.pictureBatches;
@@ -882,7 +897,11 @@ void MenuView::insertEntries(std::size_t k, std::size_t from) {
     const std::vector<ListEntry>& entries = presenter_.state().lstViewA[k].entries;
     HWND list = lists_[k];
     auto& shown = renderedEntries_[k];
-    for (std::size_t i = from; i < entries.size(); ++i) {
+    // A render inserts a slice; the rest follow at the fill timer, so a catalogue of
+    // thousands of items never holds the window's thread for long.
+    const std::size_t end = std::min(entries.size(), from + fillBudget_);
+    fillBudget_ -= end - from;
+    for (std::size_t i = from; i < end; ++i) {
         const ListEntry& e = entries[i];
         std::wstring text = widen(e.text);
         LVITEMW item{};
@@ -979,7 +998,8 @@ bool MenuView::takePictures() {
     }
     std::vector<PictureResult> results = worker_->take();
     if (results.empty()) {
-        if (unseenPending() && !presenter_.picturesPending()) {
+        if (!presenter_.picturesPending() && !fillPending_ &&
+            (unseenPending() || renderedUnseen_ != presenter_.state().pictureBatches)) {
             renderUnseen();
             return false;
         }
@@ -1104,6 +1124,10 @@ void MenuView::paintPanel(HDC dc, const RECT& area, const ControlState& panel,
 LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == msg::kPicturesReady || (msg == WM_TIMER && wParam == kPictureTimer)) {
         guardEvent([this] { takePictures(); });
+        return 0;
+    }
+    if (msg == WM_TIMER && wParam == kFillTimer) {
+        guardEvent([this] { render(); });
         return 0;
     }
     if (msg == msg::kActivationSettled) {

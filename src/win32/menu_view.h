@@ -154,6 +154,10 @@ class MenuView final : public Window {
     std::array<ListLook, catalogue::kGroupCount> renderedLook_{};
     // More entries than this added at once are inserted with the list's drawing held.
     static constexpr std::size_t kQuietInsertions = 32;
+    // Entries one render inserts into the lists, all four together; more follow at a timer.
+    static constexpr std::size_t kFillSlice = 500;
+    std::size_t fillBudget_ = kFillSlice;
+    bool fillPending_ = false; // a list holds fewer entries than the presenter's
     // Pictures an image list makes room for when it is full: a drop of a few files fits.
     static constexpr int kImageListGrowth = 64;
 

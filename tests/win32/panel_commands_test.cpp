@@ -77,10 +77,19 @@ class PanelCommandsShell : public ::testing::Test {
 
     // The recorded lines of the next report ("arg=...", "cwd=..."); empty when none came.
     std::vector<std::string> awaitReport() {
-        if (!waitFor([&] { return fs::exists(report); }, 20000)) {
+        // The report is there once it can be read whole: it ends with a line break.
+        Bytes b;
+        if (!waitFor(
+                [&] {
+                    if (!fs::exists(report)) {
+                        return false;
+                    }
+                    b = readBytes(report);
+                    return !b.empty() && b.back() == '\n';
+                },
+                20000)) {
             return {};
         }
-        const Bytes b = readBytes(report);
         std::vector<std::string> lines;
         std::istringstream in(std::string(b.begin(), b.end()));
         for (std::string line; std::getline(in, line);) {
@@ -153,8 +162,14 @@ TEST_F(PanelCommandsShell, TheFileWindowGetsTheFolderAndTheSelectedEntryByRule) 
         fs::remove(report, ec);
         const fs::path asked = c.make(dir.path());
         desk.showFileLocation(u8(asked));
-        const std::vector<std::string> args = argsOf(awaitReport());
-        ASSERT_EQ(args.size(), 1u) << "the folder window was not started with one parameter";
+        const std::vector<std::string> lines = awaitReport();
+        const std::vector<std::string> args = argsOf(lines);
+        std::string seen;
+        for (const std::string& l : lines) {
+            seen += l + " | ";
+        }
+        ASSERT_EQ(args.size(), 1u)
+            << "the folder window was not started with one parameter: " << seen;
         EXPECT_EQ(lower(args[0]), lower("/select," + u8(dir / c.selected)));
     }
 }
