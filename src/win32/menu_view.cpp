@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 
 namespace kesk::win {
 
@@ -25,6 +26,11 @@ constexpr wchar_t kPanelClass[] = L"KeskVLM.Panel";
 // whose messages come after the user's input.
 constexpr UINT_PTR kPictureTimer = 2;
 constexpr UINT kPictureBatchMs = 16;
+// Answers taken from the worker are handed on in steps of this many, for at most this long
+// per timer tick; what is left follows at a short tick.
+constexpr std::size_t kPicturesPerStep = 32;
+constexpr std::chrono::milliseconds kPictureSliceTime{8};
+constexpr UINT kPictureSliceGapMs = 1;
 // Lists not yet full are filled further this often.
 constexpr UINT_PTR kFillTimer = 3;
 constexpr UINT kFillIntervalMs = 1;
@@ -996,8 +1002,11 @@ bool MenuView::takePictures() {
     if (worker_ == nullptr || hwnd() == nullptr) {
         return false;
     }
-    std::vector<PictureResult> results = worker_->take();
-    if (results.empty()) {
+    if (backlogAt_ >= backlog_.size()) {
+        backlog_ = worker_->take();
+        backlogAt_ = 0;
+    }
+    if (backlog_.empty()) {
         if (!presenter_.picturesPending() && !fillPending_ &&
             (unseenPending() || renderedUnseen_ != presenter_.state().pictureBatches)) {
             renderUnseen();
@@ -1008,7 +1017,23 @@ bool MenuView::takePictures() {
     }
     const std::int32_t batches = presenter_.state().pictureBatches;
     const std::string source = presenter_.state().txtEditItem[5].caption;
-    presenter_.picturesArrived(std::move(results));
+    // Thousands of answers at once (a rebuild confirming every picture) are taken a slice
+    // at a time, the input that arrives meanwhile answered in between.
+    const auto until = std::chrono::steady_clock::now() + kPictureSliceTime;
+    do {
+        const std::size_t n = std::min(kPicturesPerStep, backlog_.size() - backlogAt_);
+        const auto from = backlog_.begin() + static_cast<std::ptrdiff_t>(backlogAt_);
+        std::vector<PictureResult> step(
+            std::make_move_iterator(from),
+            std::make_move_iterator(from + static_cast<std::ptrdiff_t>(n)));
+        backlogAt_ += n;
+        presenter_.picturesArrived(std::move(step));
+    } while (backlogAt_ < backlog_.size() && std::chrono::steady_clock::now() < until);
+    const bool more = backlogAt_ < backlog_.size();
+    if (!more) {
+        backlog_.clear();
+        backlogAt_ = 0;
+    }
     // Answers that only confirmed what the entries show change nothing to render.
     if (presenter_.state().pictureBatches != batches ||
         presenter_.state().txtEditItem[5].caption != source) {
@@ -1021,7 +1046,7 @@ bool MenuView::takePictures() {
         renderUnseen();
     }
     // Come back for the next batch after the input that arrived meanwhile.
-    SetTimer(hwnd(), kPictureTimer, kPictureBatchMs, nullptr);
+    SetTimer(hwnd(), kPictureTimer, more ? kPictureSliceGapMs : kPictureBatchMs, nullptr);
     return true;
 }
 

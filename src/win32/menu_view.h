@@ -158,6 +158,9 @@ class MenuView final : public Window {
     static constexpr std::size_t kFillSlice = 500;
     std::size_t fillBudget_ = kFillSlice;
     bool fillPending_ = false; // a list holds fewer entries than the presenter's
+    // Answers taken from the worker and not yet handed to the presenter, from backlogAt_ on.
+    std::vector<PictureResult> backlog_;
+    std::size_t backlogAt_ = 0;
     // Pictures an image list makes room for when it is full: a drop of a few files fits.
     static constexpr int kImageListGrowth = 64;
 
