@@ -1,6 +1,8 @@
 // Entry point of KeskVLM.exe: one process, one hidden main window, one UI thread.
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <string>
 
 #include "support/appinfo.h"
@@ -23,8 +25,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // manifest was lost or overridden.
     kesk::win::enableDpiAwareness();
     kesk::win::installSystemCodePage(); // files without a byte order mark are in it
+    // OLE (the drop targets) loads its modules and starts its threads here, before the first
+    // window: once the windows exist, their thread answers at once from the start.
+    const bool ole = SUCCEEDED(OleInitialize(nullptr));
 
-    kesk::win::Win32Desktop desktop;
+    // The window's thread reads a picture only now and then: it keeps no decoder at idle.
+    kesk::win::Win32Desktop desktop(kesk::win::DecoderUse::PerPicture);
     kesk::win::MenuPort menu(desktop);
     // The build date is stamped on every start; its text is not used.
     kesk::win::MainWindow main(desktop, menu, [] { kesk::updateCompDate(); });
@@ -57,6 +63,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+    }
+    if (ole) {
+        OleUninitialize();
     }
     return static_cast<int>(msg.wParam);
 }
