@@ -23,19 +23,14 @@ struct PictureWorker::Shared {
     bool announced = false;
     std::uint64_t sourcesRead = 0;
     DesktopMaker makeDesktop;
-    // Whether a thread is at work on the jobs. A thread runs only while there is work: under
-    // Wine every thread holds about a megabyte of stack in the working set.
+    // Whether a thread is at work on the jobs. A thread runs only while there is work: an idle
+    // one would hold its stack and the platform's per-thread state for nothing.
     bool running = false;
     // Used by the running thread alone; kept here so that it outlives each thread.
     std::unique_ptr<PictureCache> cache;
 };
 
 namespace {
-
-// The worker's stack. The platform's default (a megabyte, or what the program's header asks)
-// is far more than reading pictures needs, and under Wine a thread's stack is in the working
-// set whole.
-constexpr SIZE_T kStackBytes = SIZE_T{256} << 10;
 
 class Lock {
   public:
@@ -101,8 +96,7 @@ void PictureWorker::startThread() noexcept {
     if (share == nullptr) {
         return;
     }
-    thread_ = CreateThread(nullptr, kStackBytes, &PictureWorker::run, share,
-                           STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    thread_ = CreateThread(nullptr, 0, &PictureWorker::run, share, 0, nullptr);
     if (thread_ == nullptr) {
         delete share; // the jobs wait for the next submission
         return;
