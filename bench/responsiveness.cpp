@@ -281,36 +281,17 @@ double sourcesRead(HWND menu) {
     return static_cast<double>(n);
 }
 
-// The modules a process has loaded, by lower-case name, with their image sizes in KiB.
-std::map<std::wstring, double> modulesOf(HANDLE process) {
-    std::map<std::wstring, double> out;
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (EnumProcessModules(process, modules, sizeof modules, &needed) == FALSE) {
-        return out;
-    }
-    const DWORD n = std::min<DWORD>(needed / sizeof(HMODULE), 1024);
-    for (DWORD i = 0; i < n; ++i) {
-        wchar_t name[MAX_PATH] = {};
-        MODULEINFO info{};
-        if (GetModuleBaseNameW(process, modules[i], name, MAX_PATH) == 0 ||
-            GetModuleInformation(process, modules[i], &info, sizeof info) == FALSE) {
-            continue;
-        }
-        std::wstring key = name;
-        for (wchar_t& c : key) {
-            c = static_cast<wchar_t>(towlower(c));
-        }
-        out[key] = static_cast<double>(info.SizeOfImage) / 1024.0;
-    }
-    return out;
-}
-
 // What the program has loaded that the minimal program has not: part of what its working
 // set holds beyond the minimal program's.
 void printExtraModules(HANDLE ours, HANDLE minimal) {
-    const auto mine = modulesOf(ours);
-    const auto theirs = modulesOf(minimal);
+    std::map<std::wstring, double> mine;
+    std::map<std::wstring, double> theirs;
+    for (const auto& [name, kib] : drv::modulesOf(ours)) {
+        mine[name] = kib;
+    }
+    for (const auto& [name, kib] : drv::modulesOf(minimal)) {
+        theirs[name] = kib;
+    }
     double total = 0;
     std::printf("modules loaded by KeskVLM and not by the minimal program (image KiB):");
     for (const auto& [name, kib] : mine) {
