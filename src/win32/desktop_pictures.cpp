@@ -402,7 +402,7 @@ struct PlainIconImage {
 // image (the fallback picture's kind): the same choice chooseFrame makes from the decoder's
 // frames. None for anything else (compressed images, fewer bits, cursors), which WIC reads.
 std::optional<PlainIconImage> plainIconImage(const std::vector<std::uint8_t>& d,
-                                             const PictureRequest& req) noexcept {
+                                             const PictureRequest& req) {
     if (d.size() < 6 || le16(d, 0) != 0 || le16(d, 2) != 1) {
         return std::nullopt;
     }
