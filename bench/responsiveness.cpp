@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -280,36 +281,17 @@ double sourcesRead(HWND menu) {
     return static_cast<double>(n);
 }
 
-// The modules a process has loaded, by lower-case name, with their image sizes in KiB.
-std::map<std::wstring, double> modulesOf(HANDLE process) {
-    std::map<std::wstring, double> out;
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (EnumProcessModules(process, modules, sizeof modules, &needed) == FALSE) {
-        return out;
-    }
-    const DWORD n = std::min<DWORD>(needed / sizeof(HMODULE), 1024);
-    for (DWORD i = 0; i < n; ++i) {
-        wchar_t name[MAX_PATH] = {};
-        MODULEINFO info{};
-        if (GetModuleBaseNameW(process, modules[i], name, MAX_PATH) == 0 ||
-            GetModuleInformation(process, modules[i], &info, sizeof info) == FALSE) {
-            continue;
-        }
-        std::wstring key = name;
-        for (wchar_t& c : key) {
-            c = static_cast<wchar_t>(towlower(c));
-        }
-        out[key] = static_cast<double>(info.SizeOfImage) / 1024.0;
-    }
-    return out;
-}
-
 // What the program has loaded that the minimal program has not: part of what its working
 // set holds beyond the minimal program's.
 void printExtraModules(HANDLE ours, HANDLE minimal) {
-    const auto mine = modulesOf(ours);
-    const auto theirs = modulesOf(minimal);
+    std::map<std::wstring, double> mine;
+    std::map<std::wstring, double> theirs;
+    for (const auto& [name, kib] : drv::modulesOf(ours)) {
+        mine[name] = kib;
+    }
+    for (const auto& [name, kib] : drv::modulesOf(minimal)) {
+        theirs[name] = kib;
+    }
     double total = 0;
     std::printf("modules loaded by KeskVLM and not by the minimal program (image KiB):");
     for (const auto& [name, kib] : mine) {
@@ -433,6 +415,47 @@ double clickButton(drv::Program& p, DWORD waitMs = 10000) {
     return -1;
 }
 
+// --- Options ---------------------------------------------------------------------------------
+
+// The catalogue sizes to measure: KESK_BENCH_SIZES ("100" or "100,1000"), else 100, 1,000 and
+// 3,000. Empty when the variable holds anything but counts from 1 to 100,000.
+std::vector<int> catalogueSizes() {
+    char text[256] = {};
+    const DWORD len = GetEnvironmentVariableA("KESK_BENCH_SIZES", text, sizeof text);
+    if (len == 0 || len >= sizeof text) {
+        return {100, 1000, 3000};
+    }
+    std::vector<int> sizes;
+    int n = -1;
+    for (const char* c = text;; ++c) {
+        if (*c >= '0' && *c <= '9') {
+            n = (n < 0 ? 0 : n) * 10 + (*c - '0');
+            if (n > 100000) {
+                return {};
+            }
+        } else if ((*c == ',' || *c == '\0') && n > 0) {
+            sizes.push_back(n);
+            n = -1;
+            if (*c == '\0') {
+                return sizes;
+            }
+        } else {
+            return {};
+        }
+    }
+}
+
+// Seconds to keep both programs idle after the memory reading (KESK_BENCH_IDLE_HOLD), so that
+// their memory can be taken apart from outside (/proc/PID/smaps of the Wine processes).
+DWORD idleHoldMs() {
+    char text[16] = {};
+    const DWORD len = GetEnvironmentVariableA("KESK_BENCH_IDLE_HOLD", text, sizeof text);
+    if (len == 0 || len >= sizeof text) {
+        return 0;
+    }
+    return static_cast<DWORD>(std::min(std::atoi(text), 3600)) * 1000;
+}
+
 // --- One catalogue size ------------------------------------------------------------------------
 
 struct Figures {
@@ -531,6 +554,13 @@ bool measureSize(int n, HANDLE minimalProcess, Figures& f) {
     f.minimal = drv::memoryOf(minimalProcess);
     std::printf("%d items: ", n);
     printExtraModules(p.pi.hProcess, minimalProcess);
+    if (const DWORD hold = idleHoldMs(); hold > 0) {
+        std::printf("%d items: idle for %lu s (working set %.0f KiB, minimal %.0f KiB)\n", n,
+                    static_cast<unsigned long>(hold / 1000), f.ours.workingSetKiB,
+                    f.minimal.workingSetKiB);
+        std::fflush(stdout);
+        Sleep(hold);
+    }
 
     // The pointer rests on the button, as after a real click, so the auto-hide leaves the
     // shown menu alone.
@@ -641,7 +671,12 @@ int main() {
         return 1;
     }
 
-    const int sizes[3] = {100, 1000, 3000};
+    const std::vector<int> sizes = catalogueSizes();
+    if (sizes.empty()) {
+        std::puts("KESK_BENCH_SIZES: give item counts separated by commas, e.g. 100,1000");
+        drv::endProcess(minimal);
+        return 1;
+    }
     std::vector<Figures> all;
     for (int n : sizes) {
         Figures f;
@@ -655,7 +690,11 @@ int main() {
     WaitForSingleObject(minimal.hProcess, 5000);
     drv::endProcess(minimal);
 
-    std::printf("\n%-46s %9d %9d %9d\n", "items", sizes[0], sizes[1], sizes[2]);
+    std::printf("\n%-46s", "items");
+    for (int n : sizes) {
+        std::printf(" %9d", n);
+    }
+    std::printf("\n");
     row("longest stall: start to complete", all, &Figures::stallStart);
     row("longest stall: second start to complete", all, &Figures::stallStart2);
     row("longest stall: rebuild after one added item", all, &Figures::stallChange);
@@ -698,8 +737,8 @@ int main() {
     }
     std::printf("  KiB\n");
     row("close to process end", all, &Figures::exitMs);
-    std::printf("usable at %d / usable at %d: %.2f\n", sizes[2], sizes[0],
-                all[0].usable > 0 ? all[2].usable / all[0].usable : 0.0);
+    std::printf("usable at %d / usable at %d: %.2f\n", sizes.back(), sizes[0],
+                all[0].usable > 0 ? all.back().usable / all[0].usable : 0.0);
     return 0;
 }
 #else

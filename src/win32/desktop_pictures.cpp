@@ -1,6 +1,8 @@
-// Picture files: the bytes are read and checked here (platform/picture_checks), then
-// decoded by WIC (bitmaps, icons, cursors, GIF, JPEG, PNG) or played by GDI (metafiles) into
-// the views the caller asked for.
+// Picture files: the bytes are read and checked here (platform/picture_checks), then taken
+// into the views the caller asked for: plain bitmaps drawn by GDI, 32-bit icon images with
+// alpha copied as they are, metafiles played by GDI, and the rest decoded by WIC (icons,
+// cursors, GIF, JPEG, PNG, other bitmaps). The first two keep WIC's module unloaded for
+// the pictures of the program's own skin.
 #include "win32/desktop_win32.h"
 
 #include "menu/dpi_sizes.h"
@@ -12,7 +14,9 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <optional>
 
 namespace kesk::win {
 
@@ -253,6 +257,234 @@ PictureError loadMetafile(const std::vector<std::uint8_t>& data, const MetafileI
     return PictureError::None;
 }
 
+std::uint32_t le32(const std::vector<std::uint8_t>& d, std::size_t at) noexcept {
+    return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(d[at + 2]) << 16) |
+           (static_cast<std::uint32_t>(d[at + 3]) << 24);
+}
+
+std::uint16_t le16(const std::vector<std::uint8_t>& d, std::size_t at) noexcept {
+    return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+}
+
+// Where the parts of a plain bitmap file lie, once plainBitmapLayout has checked them.
+struct PlainBitmap {
+    std::int32_t width = 0;
+    std::int32_t height = 0; // rows, whichever way they are stored
+    std::size_t bitsOffset = 0;
+    std::size_t headerBytes = 0; // the header and its colour table
+};
+
+// A Windows bitmap file with the common header, uncompressed, 1, 4, 8 or 24 bits a point: what
+// GDI draws point for point exactly as the decoders do, all of it opaque. Compressed and
+// 16 or 32-bit files (where decoders differ over masks and alpha) and larger headers are not.
+std::optional<PlainBitmap> plainBitmapLayout(const std::vector<std::uint8_t>& d) noexcept {
+    constexpr std::size_t kFileHeader = 14;
+    constexpr std::size_t kInfoHeader = 40;
+    if (d.size() < kFileHeader + kInfoHeader || d[0] != 'B' || d[1] != 'M' ||
+        le32(d, kFileHeader) != kInfoHeader) {
+        return std::nullopt;
+    }
+    const auto width = static_cast<std::int32_t>(le32(d, 18));
+    const auto height = static_cast<std::int32_t>(le32(d, 22));
+    const std::uint16_t planes = le16(d, 26);
+    const std::uint16_t bits = le16(d, 28);
+    const std::uint32_t compression = le32(d, 30);
+    const std::uint32_t coloursUsed = le32(d, 46);
+    if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min() ||
+        planes != 1 || compression != BI_RGB ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
+        return std::nullopt;
+    }
+    const std::uint64_t rows = height < 0
+                                   ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(height))
+                                   : static_cast<std::uint64_t>(height);
+    if (static_cast<std::uint64_t>(width) * rows > kMaxPicturePixels) {
+        return std::nullopt;
+    }
+    std::uint64_t palette = 0;
+    if (bits <= 8) {
+        const std::uint32_t most = 1u << bits;
+        if (coloursUsed > most) {
+            return std::nullopt;
+        }
+        palette = coloursUsed == 0 ? most : coloursUsed;
+    }
+    const std::uint64_t offset = le32(d, 10);
+    const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+    if (offset < kFileHeader + kInfoHeader + palette * 4 || offset + stride * rows > d.size()) {
+        return std::nullopt;
+    }
+    return PlainBitmap{width, static_cast<std::int32_t>(rows), static_cast<std::size_t>(offset),
+                       static_cast<std::size_t>(kInfoHeader + palette * 4)};
+}
+
+// The picture's top-left `width` by `height` points (at most its own size), opaque.
+Bitmap drawPlainBitmap(const std::vector<std::uint8_t>& data, const PlainBitmap& layout,
+                       std::int32_t width, std::int32_t height) {
+    std::uint32_t* bits = nullptr;
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    UniqueBitmap surface = newDib32(width, height, bits);
+    if (!dc || !surface) {
+        return {};
+    }
+    {
+        SelectGuard select(dc.get(), surface.get());
+        // The whole picture at its own size: the surface's edge clips it to the part asked for.
+        // The header and colour table, aligned as GDI wants them (the file's lie at offset 14).
+        std::vector<std::uint32_t> header((layout.headerBytes + 3) / 4);
+        std::memcpy(header.data(), data.data() + 14, layout.headerBytes);
+        const auto* info = reinterpret_cast<const BITMAPINFO*>(header.data());
+        const int rows = SetDIBitsToDevice(dc.get(), 0, 0, static_cast<DWORD>(layout.width),
+                                           static_cast<DWORD>(layout.height), 0, 0, 0,
+                                           static_cast<UINT>(layout.height),
+                                           data.data() + layout.bitsOffset, info, DIB_RGB_COLORS);
+        if (rows <= 0) {
+            return {};
+        }
+    }
+    GdiFlush();
+    Bitmap out(width, height, 0);
+    const std::size_t n = out.pixels.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        out.pixels[i] = bits[i] | kOpaque;
+    }
+    return out;
+}
+
+// A plain bitmap through GDI, so that reading one never loads the WIC decoders (the skin's
+// pictures are read on the window's thread). False when it is no such file, a scaled view of
+// another size is asked for, or GDI fails: WIC then takes the file.
+bool loadPlainBitmap(const std::vector<std::uint8_t>& data, const PictureRequest& request,
+                     Picture& out) {
+    const std::optional<PlainBitmap> layout = plainBitmapLayout(data);
+    const bool scaled = request.scaledWidth > 0 && request.scaledHeight > 0;
+    if (!layout || (scaled && (request.scaledWidth != layout->width ||
+                               request.scaledHeight != layout->height))) {
+        return false;
+    }
+    Picture pic;
+    pic.width = layout->width;
+    pic.height = layout->height;
+    const std::int32_t cw = std::min(pic.width, request.cropWidth);
+    const std::int32_t ch = std::min(pic.height, request.cropHeight);
+    if (scaled) {
+        pic.scaled = drawPlainBitmap(data, *layout, pic.width, pic.height);
+        if (pic.scaled.empty()) {
+            return false;
+        }
+        if (cw > 0 && ch > 0) {
+            pic.topLeft = Bitmap(cw, ch, 0);
+            for (std::int32_t y = 0; y < ch; ++y) {
+                const auto row =
+                    pic.scaled.pixels.begin() + static_cast<std::ptrdiff_t>(y) * pic.width;
+                std::copy(row, row + cw,
+                          pic.topLeft.pixels.begin() + static_cast<std::ptrdiff_t>(y) * cw);
+            }
+        }
+    } else if (cw > 0 && ch > 0) {
+        pic.topLeft = drawPlainBitmap(data, *layout, cw, ch);
+        if (pic.topLeft.empty()) {
+            return false;
+        }
+    }
+    out = std::move(pic);
+    return true;
+}
+
+// Where one image of an icon file lies: a 32-bit uncompressed image with its mask behind it.
+struct PlainIconImage {
+    std::int32_t side = 0;
+    std::size_t pixelsOffset = 0; // rows bottom-up, blue, green, red, alpha
+};
+
+// The image an icon file gives for the request, when every image of the file is such a 32-bit
+// image (the fallback picture's kind): the same choice chooseFrame makes from the decoder's
+// frames. None for anything else (compressed images, fewer bits, cursors), which WIC reads.
+std::optional<PlainIconImage> plainIconImage(const std::vector<std::uint8_t>& d,
+                                             const PictureRequest& req) {
+    if (d.size() < 6 || le16(d, 0) != 0 || le16(d, 2) != 1) {
+        return std::nullopt;
+    }
+    const std::size_t count = le16(d, 4);
+    if (count == 0 || 6 + count * 16 > d.size()) {
+        return std::nullopt;
+    }
+    std::vector<ImageChoice> sizes;
+    std::vector<PlainIconImage> images;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t bytes = le32(d, 6 + i * 16 + 8);
+        const std::uint64_t offset = le32(d, 6 + i * 16 + 12);
+        if (bytes < 40 || offset + bytes > d.size()) {
+            return std::nullopt;
+        }
+        const auto at = static_cast<std::size_t>(offset);
+        const auto width = static_cast<std::int32_t>(le32(d, at + 4));
+        const auto height = static_cast<std::int32_t>(le32(d, at + 8));
+        if (le32(d, at) != 40 || width <= 0 || width > 256 || height != width * 2 ||
+            le16(d, at + 12) != 1 || le16(d, at + 14) != 32 || le32(d, at + 16) != BI_RGB) {
+            return std::nullopt;
+        }
+        const std::uint64_t side = static_cast<std::uint64_t>(width);
+        const std::uint64_t need = 40 + side * side * 4 + (side + 31) / 32 * 4 * side;
+        if (need > bytes) {
+            return std::nullopt;
+        }
+        sizes.push_back(ImageChoice{width, width, 0});
+        images.push_back(PlainIconImage{width, at + 40});
+    }
+    const std::int32_t want = std::max(req.scaledWidth > 0 ? req.scaledWidth : req.cropWidth,
+                                       req.scaledHeight > 0 ? req.scaledHeight : req.cropHeight);
+    const std::size_t best = count == 1 ? 0 : bestImageFor(sizes, want);
+    return images.at(best < images.size() ? best : 0);
+}
+
+// An icon file's image without WIC, so that the fallback picture loads no decoder module on the
+// window's thread. Only an image whose alpha says what is transparent is taken (its mask then
+// changes nothing); false for anything else and for a scaled view of another size, which WIC
+// then reads.
+bool loadPlainIcon(const std::vector<std::uint8_t>& data, const PictureRequest& request,
+                   Picture& out) {
+    const std::optional<PlainIconImage> image = plainIconImage(data, request);
+    const bool scaled = request.scaledWidth > 0 && request.scaledHeight > 0;
+    if (!image ||
+        (scaled && (request.scaledWidth != image->side || request.scaledHeight != image->side))) {
+        return false;
+    }
+    const std::int32_t side = image->side;
+    Bitmap whole(side, side, 0);
+    bool anyAlpha = false;
+    for (std::int32_t y = 0; y < side; ++y) {
+        const std::size_t row =
+            image->pixelsOffset + static_cast<std::size_t>(side - 1 - y) * side * 4;
+        for (std::int32_t x = 0; x < side; ++x) {
+            const Pixel p = le32(data, row + static_cast<std::size_t>(x) * 4);
+            anyAlpha = anyAlpha || (p >> 24) != 0;
+            whole.at(x, y) = p;
+        }
+    }
+    if (!anyAlpha) {
+        return false;
+    }
+    Picture pic;
+    pic.width = side;
+    pic.height = side;
+    const std::int32_t cw = std::min(side, request.cropWidth);
+    const std::int32_t ch = std::min(side, request.cropHeight);
+    if (cw > 0 && ch > 0) {
+        pic.topLeft = Bitmap(cw, ch, 0);
+        for (std::int32_t y = 0; y < ch; ++y) {
+            std::copy_n(whole.pixels.begin() + static_cast<std::ptrdiff_t>(y) * side, cw,
+                        pic.topLeft.pixels.begin() + static_cast<std::ptrdiff_t>(y) * cw);
+        }
+    }
+    if (scaled) {
+        pic.scaled = std::move(whole);
+    }
+    out = std::move(pic);
+    return true;
+}
+
 bool validRequestSize(std::int32_t w, std::int32_t h) noexcept {
     constexpr std::int32_t kSide = 16384;
     return w >= 0 && h >= 0 && w <= kSide && h <= kSide &&
@@ -262,18 +494,64 @@ bool validRequestSize(std::int32_t w, std::int32_t h) noexcept {
 } // namespace
 
 IWICImagingFactory* Win32Desktop::wic() noexcept {
-    if (wic_ == nullptr) {
-        void* factory = nullptr;
-        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, &factory))) {
-            wic_ = static_cast<IWICImagingFactory*>(factory);
+    if (wic_ != nullptr) {
+        return wic_;
+    }
+    if (wicModule_ == nullptr) {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH - 20) {
+            return nullptr;
+        }
+        const std::wstring path = std::wstring(folder, n) + L"\\windowscodecs.dll";
+        wicModule_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (wicModule_ == nullptr) {
+            return nullptr;
         }
     }
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(wicModule_, "DllGetClassObject")));
+    IClassFactory* classes = nullptr;
+    if (getClassObject == nullptr ||
+        FAILED(getClassObject(CLSID_WICImagingFactory, IID_IClassFactory,
+                              reinterpret_cast<void**>(&classes)))) {
+        releaseDecoders();
+        return nullptr;
+    }
+    void* factory = nullptr;
+    const HRESULT made = classes->CreateInstance(nullptr, IID_IWICImagingFactory, &factory);
+    classes->Release();
+    if (FAILED(made) || factory == nullptr) {
+        releaseDecoders();
+        return nullptr;
+    }
+    wic_ = static_cast<IWICImagingFactory*>(factory);
     return wic_;
+}
+
+void Win32Desktop::releaseDecoders() noexcept {
+    if (wic_ != nullptr) {
+        wic_->Release();
+        wic_ = nullptr;
+    }
+    if (wicModule_ != nullptr) {
+        FreeLibrary(wicModule_);
+        wicModule_ = nullptr;
+    }
 }
 
 PictureError Win32Desktop::loadPicture(const std::string& path, const PictureRequest& request,
                                        Picture& out) {
+    const PictureError result = decodePicture(path, request, out);
+    if (decoderUse_ == DecoderUse::PerPicture) {
+        releaseDecoders();
+    }
+    return result;
+}
+
+PictureError Win32Desktop::decodePicture(const std::string& path, const PictureRequest& request,
+                                         Picture& out) {
     out = Picture{};
     if (path.empty()) {
         return PictureError::NotFound;
@@ -300,6 +578,9 @@ PictureError Win32Desktop::loadPicture(const std::string& path, const PictureReq
         // WIC reads no metafiles; GDI plays them.
         if (const std::optional<MetafileInfo> meta = inspectMetafile(data)) {
             return loadMetafile(data, *meta, request, out);
+        }
+        if (loadPlainBitmap(data, request, out) || loadPlainIcon(data, request, out)) {
+            return PictureError::None;
         }
         const bool iconFile = isIconContainer(data);
         relabelCursorAsIcon(data);

@@ -10,15 +10,13 @@
 
 namespace kesk::win {
 
-Win32Desktop::Win32Desktop() {
+Win32Desktop::Win32Desktop(DecoderUse decoders) : decoderUse_(decoders) {
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     comInitialized_ = SUCCEEDED(hr);
 }
 
 Win32Desktop::~Win32Desktop() {
-    if (wic_ != nullptr) {
-        wic_->Release();
-    }
+    releaseDecoders();
     if (comInitialized_) {
         CoUninitialize();
     }

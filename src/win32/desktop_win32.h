@@ -17,9 +17,18 @@ struct IWICImagingFactory;
 
 namespace kesk::win {
 
+// How long a desktop keeps the picture decoders (WIC and its module) once it has used them.
+enum class DecoderUse {
+    // Until the desktop ends: a worker's desktop, made for a burst of pictures.
+    KeepWhileAlive,
+    // Only during each picture: a desktop that lives as long as the process and reads a picture
+    // now and then (the skin, the fallback icon) keeps no decoder module at idle.
+    PerPicture,
+};
+
 class Win32Desktop final : public Desktop {
   public:
-    Win32Desktop();
+    explicit Win32Desktop(DecoderUse decoders = DecoderUse::KeepWhileAlive);
     ~Win32Desktop() override;
     Win32Desktop(const Win32Desktop&) = delete;
     Win32Desktop& operator=(const Win32Desktop&) = delete;
@@ -55,8 +64,16 @@ class Win32Desktop final : public Desktop {
 
   private:
     IWICImagingFactory* wic() noexcept;
+    void releaseDecoders() noexcept;
+    PictureError decodePicture(const std::string& path, const PictureRequest& request,
+                               Picture& out);
 
     bool comInitialized_ = false;
+    DecoderUse decoderUse_;
+    // WIC is loaded from the system folder and its factory taken from the module itself,
+    // not through COM: a module COM has loaded stays for the life of the process, one of ours
+    // goes when the factory is released.
+    HMODULE wicModule_ = nullptr;
     IWICImagingFactory* wic_ = nullptr;
 };
 

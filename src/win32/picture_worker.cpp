@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <new>
 #include <utility>
 
 #include "win32/desktop_win32.h"
@@ -12,7 +13,6 @@ namespace kesk::win {
 
 struct PictureWorker::Shared {
     mutable SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;
     std::deque<PictureJob> jobs;
     std::uint64_t generation = 0;
     std::vector<PictureResult> results;
@@ -23,7 +23,11 @@ struct PictureWorker::Shared {
     bool announced = false;
     std::uint64_t sourcesRead = 0;
     DesktopMaker makeDesktop;
-    std::size_t cacheBytes = 0;
+    // Whether a thread is at work on the jobs. A thread runs only while there is work: an idle
+    // one would hold its stack and the platform's per-thread state for nothing.
+    bool running = false;
+    // Used by the running thread alone; kept here so that it outlives each thread.
+    std::unique_ptr<PictureCache> cache;
 };
 
 namespace {
@@ -39,18 +43,65 @@ class Lock {
     SRWLOCK& l_;
 };
 
+// The worker's COM apartment, single-threaded as the shell's functions want it, entered for a
+// burst of work. Leaving it unloads the modules its objects brought in (the picture decoders
+// and what they use), which otherwise stay for the life of the process.
+class Apartment {
+  public:
+    Apartment() = default;
+    ~Apartment() { leave(); }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+
+    void enter() noexcept {
+        if (!entered_) {
+            entered_ = SUCCEEDED(
+                CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        }
+    }
+    void leave() noexcept {
+        if (entered_) {
+            // Every object of the burst is released by now: each module whose objects are all
+            // gone may go at once, not after the usual delay.
+            CoFreeUnusedLibrariesEx(0, 0);
+            CoUninitialize();
+            entered_ = false;
+        }
+    }
+
+  private:
+    bool entered_ = false;
+};
+
 } // namespace
 
 PictureWorker::PictureWorker(DesktopMaker makeDesktop, std::size_t cacheBytes)
     : shared_(std::make_shared<Shared>()) {
     shared_->makeDesktop = std::move(makeDesktop);
-    shared_->cacheBytes = cacheBytes;
+    shared_->cache = std::make_unique<PictureCache>(cacheBytes);
+}
+
+void PictureWorker::startThread() noexcept {
+    Shared& s = *shared_;
+    if (s.running || s.stopping) {
+        return;
+    }
+    // An earlier thread has said it ends; it touches nothing shared any more.
+    if (thread_ != nullptr) {
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
     // The thread holds its own share: an abandoned thread frees it when it ends.
-    auto* share = new std::shared_ptr<Shared>(shared_);
+    auto* share = new (std::nothrow) std::shared_ptr<Shared>(shared_);
+    if (share == nullptr) {
+        return;
+    }
     thread_ = CreateThread(nullptr, 0, &PictureWorker::run, share, 0, nullptr);
     if (thread_ == nullptr) {
-        delete share;
+        delete share; // the jobs wait for the next submission
+        return;
     }
+    s.running = true;
 }
 
 PictureWorker::~PictureWorker() {
@@ -65,11 +116,12 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
         delete share;
     }
     Shared& s = *sh;
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
-        PictureCache cache(s.cacheBytes);
+        PictureCache& cache = *s.cache;
         // Made for a burst of work and let go when the queue runs dry: what the platform
-        // loads to read pictures (decoder factories, the shell's objects) is not kept at idle.
+        // loads to read pictures (decoder factories, the shell's objects, the apartment and the
+        // decoders' modules) is not kept at idle, nor is the thread itself.
+        Apartment apartment;
         std::unique_ptr<Desktop> desktop;
         std::unique_ptr<PictureResolver> resolver;
         for (;;) {
@@ -79,16 +131,19 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
             {
                 Lock hold(s.lock);
                 s.busy = false;
-                if (desktop != nullptr && s.jobs.empty() && !s.stopping) {
+                if (s.stopping) {
+                    break;
+                }
+                if (s.jobs.empty()) {
+                    if (desktop == nullptr) {
+                        // Nothing held and nothing to do: the thread ends, and the next
+                        // submission starts another.
+                        s.running = false;
+                        return 0;
+                    }
                     letGo = true;
                     s.busy = true; // idle() only once it is let go
                 } else {
-                    while (!s.stopping && s.jobs.empty()) {
-                        SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
-                    }
-                    if (s.stopping) {
-                        break;
-                    }
                     job = std::move(s.jobs.front());
                     s.jobs.pop_front();
                     generation = s.generation;
@@ -98,12 +153,14 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
             if (letGo) {
                 resolver.reset();
                 desktop.reset();
+                apartment.leave();
                 continue;
             }
             PictureResult r;
             std::uint64_t read = 0;
             try {
                 if (desktop == nullptr) {
+                    apartment.enter();
                     desktop = s.makeDesktop ? s.makeDesktop() : std::make_unique<Win32Desktop>();
                     resolver = std::make_unique<PictureResolver>(*desktop, &cache);
                 }
@@ -132,13 +189,9 @@ DWORD WINAPI PictureWorker::run(void* param) noexcept {
         // No memory for the thread's own objects: the thread ends, the items keep their
         // placeholders.
     }
-    {
-        Lock hold(s.lock);
-        s.busy = false;
-    }
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
-    }
+    Lock hold(s.lock);
+    s.busy = false;
+    s.running = false;
     return 0;
 }
 
@@ -149,7 +202,9 @@ void PictureWorker::submit(std::vector<PictureJob> jobs, std::uint64_t generatio
     s.generation = generation;
     std::erase_if(s.results,
                   [generation](const PictureResult& r) { return r.generation != generation; });
-    WakeConditionVariable(&s.wake);
+    if (!s.jobs.empty()) {
+        startThread();
+    }
 }
 
 void PictureWorker::notify(HWND window, UINT message) noexcept {
@@ -187,6 +242,11 @@ bool PictureWorker::idle() const noexcept {
     return shared_->jobs.empty() && !shared_->busy;
 }
 
+bool PictureWorker::threadRunning() const noexcept {
+    Lock hold(shared_->lock);
+    return shared_->running;
+}
+
 std::uint64_t PictureWorker::sourcesRead() const noexcept {
     Lock hold(shared_->lock);
     return shared_->sourcesRead;
@@ -199,7 +259,6 @@ bool PictureWorker::stop(DWORD waitMs) noexcept {
         shared_->jobs.clear();
         shared_->results.clear();
         shared_->window = nullptr;
-        WakeAllConditionVariable(&shared_->wake);
     }
     if (thread_ == nullptr) {
         return true;

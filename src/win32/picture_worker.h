@@ -28,7 +28,8 @@ class PictureWorker final : public PictureService {
     // burst of work, as the worker lets it go whenever it runs out of jobs.
     using DesktopMaker = std::function<std::unique_ptr<Desktop>()>;
 
-    // The thread starts at once, with a Win32Desktop unless `makeDesktop` is given.
+    // A thread runs while there are jobs, with a Win32Desktop unless `makeDesktop` is given,
+    // and ends once it has let go of everything; the picture cache stays.
     explicit PictureWorker(DesktopMaker makeDesktop = {},
                            std::size_t cacheBytes = PictureCache::kDefaultBoundBytes);
     // Stops the thread as stop(kStopWaitMs) does.
@@ -52,6 +53,9 @@ class PictureWorker final : public PictureService {
 
     // Whether the thread has no job left and runs none.
     bool idle() const noexcept;
+    // Whether a thread runs: from a submission with jobs until the thread has let go of
+    // everything it read through and ended.
+    bool threadRunning() const noexcept;
     // Sources read since the worker started (answers from the cache not counted).
     std::uint64_t sourcesRead() const noexcept;
 
@@ -66,6 +70,8 @@ class PictureWorker final : public PictureService {
   private:
     struct Shared;
     static DWORD WINAPI run(void* param) noexcept;
+    // With the lock held: a thread for the jobs, unless one runs.
+    void startThread() noexcept;
 
     std::shared_ptr<Shared> shared_;
     HANDLE thread_ = nullptr;

@@ -14,6 +14,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cwchar>
@@ -22,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "win32/messages.h"
@@ -629,6 +631,42 @@ inline MemoryUse memoryOf(HANDLE process) {
     // Wine leaves PrivateUsage at 0; the commit charge is the same figure on Windows.
     const SIZE_T own = pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.PagefileUsage;
     return {static_cast<double>(pmc.WorkingSetSize) / 1024.0, static_cast<double>(own) / 1024.0};
+}
+
+// The modules `process` has loaded, by lower-case file name with their image sizes in KiB;
+// empty when they cannot be listed.
+inline std::vector<std::pair<std::wstring, double>> modulesOf(HANDLE process) {
+    std::vector<std::pair<std::wstring, double>> out;
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    if (EnumProcessModules(process, modules, sizeof modules, &needed) == FALSE) {
+        return out;
+    }
+    const DWORD n = std::min<DWORD>(needed / sizeof(HMODULE), 1024);
+    for (DWORD i = 0; i < n; ++i) {
+        wchar_t name[MAX_PATH] = {};
+        MODULEINFO info{};
+        if (GetModuleBaseNameW(process, modules[i], name, MAX_PATH) == 0 ||
+            GetModuleInformation(process, modules[i], &info, sizeof info) == FALSE) {
+            continue;
+        }
+        std::wstring key = name;
+        for (wchar_t& c : key) {
+            c = static_cast<wchar_t>(towlower(c));
+        }
+        out.emplace_back(key, static_cast<double>(info.SizeOfImage) / 1024.0);
+    }
+    return out;
+}
+
+// Whether `process` has the module `name` (lower case, e.g. L"ole32.dll") loaded.
+inline bool hasModule(HANDLE process, const std::wstring& name) {
+    for (const auto& [loaded, kib] : modulesOf(process)) {
+        if (loaded == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace kesk::driver

@@ -343,5 +343,59 @@ TEST_F(PictureWorkerTest, ALaterSubmissionDropsTheEarlierOnesWork) {
     EXPECT_LT(control->iconCounts.load(), 100);
 }
 
+TEST_F(PictureWorkerTest, AnIdleWorkerEndsItsThreadAndKeepsWhatItRead) {
+    // A picture file, a program's icons, and an item with no source. The picture file is kept
+    // only once it is older than its time stamps' resolution: until then it is read every time.
+    const fs::path ico = dir / "notFound.ico";
+    Sleep(2100);
+    const std::vector<PictureJob> jobs = {
+        PictureJob{0, 0, u8(ico), "C:\\windows\\notepad.exe"},
+        PictureJob{1, 1, "", "C:\\windows\\notepad.exe"},
+        PictureJob{2, 2, "", ""},
+    };
+    win::PictureWorker worker;
+    std::vector<PictureResult> first;
+    struct Row {
+        const char* rule;
+        std::vector<PictureJob> jobs;
+        bool submit;
+        std::uint64_t reads; // sources read by this step
+        std::size_t results; // results it hands over
+        bool sameAsFirst;    // its pictures are those of the first submission
+    };
+    const std::vector<Row> rows = {
+        {"before any job no thread runs", {}, false, 0, 0, false},
+        {"a submission runs a thread that reads each source once", jobs, true, 2, 3, false},
+        {"the next one runs on a new thread and reads nothing again", jobs, true, 0, 3, true},
+        {"a submission without jobs starts no thread", {}, true, 0, 0, false},
+    };
+    std::uint64_t generation = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.rule);
+        const std::uint64_t before = worker.sourcesRead();
+        if (row.submit) {
+            worker.submit(row.jobs, ++generation);
+        }
+        ASSERT_TRUE(waitFor([&] { return worker.idle() && !worker.threadRunning(); }, 20000));
+        EXPECT_EQ(worker.sourcesRead() - before, row.reads);
+        const std::vector<PictureResult> got = worker.take();
+        ASSERT_EQ(got.size(), row.results);
+        if (first.empty()) {
+            first = got;
+        }
+        if (row.sameAsFirst) {
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].source, first[i].source) << i;
+                EXPECT_EQ(got[i].large, first[i].large) << i;
+                EXPECT_EQ(got[i].targetMissing, first[i].targetMissing) << i;
+            }
+        }
+    }
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].source, IconFromIconFile);
+    EXPECT_EQ(first[1].source, IconFromExe);
+    EXPECT_EQ(first[2].source, IconNotFound);
+}
+
 } // namespace
 } // namespace kesk::test
