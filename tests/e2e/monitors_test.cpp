@@ -280,6 +280,7 @@ TEST(Monitors, TheButtonOnThePrimaryTaskbarAndEachMenuOnItsMonitor) {
                         10000));
                     break;
                 }
+                // The tray menu stands at the pointer, as far as its monitor lets it.
                 const RECT m = rectOf(opened);
                 EXPECT_TRUE(inside(m, workOf(on)))
                     << showRect(m) << " lies inside the work area " << showRect(workOf(on));
@@ -288,7 +289,6 @@ TEST(Monitors, TheButtonOnThePrimaryTaskbarAndEachMenuOnItsMonitor) {
                         << showRect(m) << " reaches into the second monitor's own part";
                 }
                 if (o.how == Opening::TrayIcon) {
-                    // The tray menu stands at the pointer, as far as the monitor lets it.
                     key(VK_ESCAPE);
                     if (!waitFor([&] { return IsWindowVisible(opened) == FALSE; }, 3000)) {
                         PostMessageW(opened, WM_KEYDOWN, VK_ESCAPE, 0);
