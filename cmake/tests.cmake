@@ -147,13 +147,22 @@ else()
     add_dependencies(e2e_tests KeskVLM fake_taskbar fake_shell argdump save_storm)
     target_compile_definitions(e2e_tests PRIVATE KESK_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/resources")
     kesk_wine_test(NAME wine.e2e_tests TARGET e2e_tests DESKTOP TIMEOUT 600
-                   ARGS --gtest_filter=-SaveStorm.*:ShellChanges.*)
+                   ARGS --gtest_filter=-SaveStorm.*:ShellChanges.*:Monitors.*)
     # A thousand saves from another process while the program rebuilds: long, on its own.
     kesk_wine_test(NAME wine.save_storm TARGET e2e_tests DESKTOP TIMEOUT 600
                    ARGS --gtest_filter=SaveStorm.*)
     # The shell changing under the running program: a desktop of its own, a run of its own.
     kesk_wine_test(NAME wine.e2e_shell_changes TARGET e2e_tests DESKTOP TIMEOUT 400
                    ARGS --gtest_filter=ShellChanges.*)
+    # Two monitors: no virtual desktop (Wine makes that one monitor) but an X server of two
+    # screens, the second larger, with the helper's taskbar on each.
+    add_test(NAME wine.e2e_monitors
+             COMMAND ${KESK_WINE_RUN} --prefix ${KESK_WINE_PREFIX} --screens 1024x768,1280x1024
+                     --timeout 240 --env KESK_E2E_MONITORS=1
+                     --gtest-xml ${CMAKE_BINARY_DIR}/test-results/wine.e2e_monitors.xml
+                     -- $<TARGET_FILE:e2e_tests> --gtest_filter=Monitors.*)
+    set_tests_properties(wine.e2e_monitors PROPERTIES TIMEOUT 240 RESOURCE_LOCK wineprefix
+                         LABELS "wine")
   endif()
 endif()
 

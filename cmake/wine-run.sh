@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under Wine and reports its real result.
 #
-#   wine-run.sh --prefix DIR [--desktop WxH] [--timeout SECONDS] [--gtest-xml FILE]
-#               [--locale NAME] [--dpi N] [--env NAME=VALUE]... -- PROGRAM [ARGS...]
+#   wine-run.sh --prefix DIR [--desktop WxH | --screens WxH,WxH...] [--timeout SECONDS]
+#               [--gtest-xml FILE] [--locale NAME] [--dpi N] [--env NAME=VALUE]...
+#               -- PROGRAM [ARGS...]
 #
 # - DIR is this build tree's own Wine prefix, made on first use (about 8 s).
 # - Without $DISPLAY an Xvfb server is started on a free display and stopped afterwards.
 # - --desktop runs the program inside `wine explorer /desktop=...`, the only way to get a real
 #   taskbar under Wine. explorer does not hand back the program's exit code, so with
 #   --gtest-xml the verdict comes from GoogleTest's XML report instead.
+# - --screens runs the program on an Xvfb server of its own with those X screens joined by
+#   Xinerama (RandR off), straight on Wine's X11 driver: Wine then reports one monitor per
+#   screen, the first primary. A virtual desktop is always one monitor, and there is no taskbar
+#   of Wine's to be seen here either (it is hidden and empty, as on a desktop not named
+#   "shell"). That Xvfb puts every screen at the origin, so the monitors lie on top of each
+#   other; only where a later screen is larger is a point on it alone.
 # - --env sets a variable for the program alone (not for the prefix's creation).
 # - --locale runs the program under that Unix locale (LC_ALL), from which Wine takes the system
 #   code page (ru_RU.UTF-8 1251, el_GR.UTF-8 1253, ja_JP.UTF-8 932), whatever the prefix was
@@ -20,7 +27,7 @@
 # - Only this prefix's wineserver is stopped afterwards.
 set -u
 
-prefix="" desktop="" limit=300 xml="" locale="" dpi=""
+prefix="" desktop="" screens="" limit=300 xml="" locale="" dpi=""
 envs=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -33,6 +40,7 @@ while [ $# -gt 0 ]; do
       esac ;;
     --prefix) prefix=$2; shift 2 ;;
     --desktop) desktop=$2; shift 2 ;;
+    --screens) screens=$2; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
     --gtest-xml) xml=$2; shift 2 ;;
     --) shift; break ;;
@@ -41,6 +49,8 @@ while [ $# -gt 0 ]; do
 done
 [ $# -ge 1 ] || { echo "wine-run: no program given" >&2; exit 2; }
 [ -n "$prefix" ] || { echo "wine-run: --prefix is required" >&2; exit 2; }
+[ -z "$desktop" ] || [ -z "$screens" ] ||
+  { echo "wine-run: a virtual desktop has one monitor: --desktop or --screens, not both" >&2; exit 2; }
 program=$1; shift
 
 export WINEPREFIX="$prefix"
@@ -51,13 +61,14 @@ export WINEARCH=win64
 xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  # An Xvfb of several screens may abort on its way out; that is no news of the test's.
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; { wait "$xvfb_pid"; } 2>/dev/null; fi
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
 . "$(dirname "$0")/../scripts/xvfb.sh"
-kesk_start_xvfb 90 190 || { echo "wine-run: could not start Xvfb" >&2; exit 1; }
+kesk_start_xvfb 90 190 "$screens" || { echo "wine-run: could not start Xvfb" >&2; exit 1; }
 
 mkdir -p "$(dirname "$prefix")"
 (

@@ -277,6 +277,8 @@ void frmMain::hotkey_Pressed() noexcept {
         if (menu_.isVisible()) {
             menu_.hide();
         } else {
+            // As for a click: a start button that moved takes the button along first.
+            followStartButton();
             menu_.showFromKeys();
         }
     });

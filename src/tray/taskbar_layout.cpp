@@ -148,7 +148,10 @@ std::optional<Monitor> monitorOf(const std::vector<Monitor>& monitors, const Rec
     std::int64_t bestArea = 0;
     for (const Monitor& m : monitors) {
         const std::int64_t shared = area(intersection(m.area, r));
-        if (shared > bestArea) {
+        // Monitors may lie on top of each other (an X server with every screen at the origin
+        // reports them so): where they share as much, the primary one has it.
+        const bool tieToPrimary = shared > 0 && shared == bestArea && m.primary && !best->primary;
+        if (shared > bestArea || tieToPrimary) {
             best = m;
             bestArea = shared;
         }

@@ -22,7 +22,8 @@ std::int32_t usableDpi(std::int32_t reported) noexcept;
 Rect intersection(const Rect& a, const Rect& b) noexcept;
 bool isEmpty(const Rect& r) noexcept;
 
-// The monitor holding the largest part of `r`; none when `r` lies on no monitor.
+// The monitor holding the largest part of `r` (of monitors holding as much, the primary one,
+// else the first); none when `r` lies on no monitor.
 std::optional<Monitor> monitorOf(const std::vector<Monitor>& monitors, const Rect& r);
 // The first monitor that says it is the primary one, else the first one; none without any.
 std::optional<Monitor> primaryMonitor(const std::vector<Monitor>& monitors);

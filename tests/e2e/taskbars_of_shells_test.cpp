@@ -41,21 +41,6 @@ const LayoutCase kLayouts[] = {
     {"eleven, centred", L"eleven-centre", L"bottom", 48},
 };
 
-bool closeTo(LONG a, LONG b) {
-    return std::labs(a - b) <= 1;
-}
-
-bool nearRect(const RECT& a, const RECT& b) {
-    return closeTo(a.left, b.left) && closeTo(a.top, b.top) && closeTo(a.right, b.right) &&
-           closeTo(a.bottom, b.bottom);
-}
-
-std::string show(const RECT& r) {
-    std::ostringstream s;
-    s << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-    return s.str();
-}
-
 struct Listing {
     DWORD pid;
     std::string text;
@@ -71,7 +56,7 @@ BOOL CALLBACK listWindow(HWND hwnd, LPARAM lp) {
             narrow += static_cast<char>(*c);
         }
         l->text += narrow + (IsWindowVisible(hwnd) != FALSE ? " shown " : " hidden ") +
-                   show(rectOf(hwnd)) + "; ";
+                   showRect(rectOf(hwnd)) + "; ";
     }
     return TRUE;
 }
@@ -81,16 +66,6 @@ std::string windowsOf(DWORD pid) {
     Listing l{pid, {}};
     EnumWindows(listWindow, reinterpret_cast<LPARAM>(&l));
     return l.text;
-}
-
-// The start button's screen rectangle as the helper wrote it into its "Static" child.
-bool startRectOf(HWND taskbar, RECT& out) {
-    const std::vector<HWND> notes = descendants(taskbar, L"Static");
-    if (notes.empty()) {
-        return false;
-    }
-    std::wistringstream in(controlText(notes.front()));
-    return static_cast<bool>(in >> out.left >> out.top >> out.right >> out.bottom);
 }
 
 // Runs only in the copy of this program that ShellLayouts starts on a virtual desktop without
@@ -116,7 +91,7 @@ TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTas
             30000))
             << "the helper's taskbar shows; its windows: " << windowsOf(helper.dwProcessId);
         RECT start{};
-        ASSERT_TRUE(startRectOf(taskbar, start));
+        ASSERT_TRUE(fakeShellStartRect(taskbar, start));
         const RECT bar = rectOf(taskbar);
 
         {
@@ -128,8 +103,8 @@ TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTas
                 return p.main != nullptr && p.button != nullptr;
             }));
             EXPECT_TRUE(waitFor([&] { return nearRect(rectOf(p.button), start); }, 10000))
-                << "the button " << show(rectOf(p.button)) << " covers the start button "
-                << show(start);
+                << "the button " << showRect(rectOf(p.button)) << " covers the start button "
+                << showRect(start);
 
             clickAt(p.buttonCentre());
             ASSERT_TRUE(waitFor([&] { return p.menu() != nullptr; }, 5000))
@@ -145,13 +120,14 @@ TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTas
             }
             EXPECT_TRUE(m.left >= work.left && m.top >= work.top && m.right <= work.right &&
                         m.bottom <= work.bottom)
-                << "the menu " << show(m) << " lies inside the work area " << show(work);
+                << "the menu " << showRect(m) << " lies inside the work area " << showRect(work);
             const std::wstring edge = c.edge;
             const bool touches = edge == L"bottom" ? closeTo(m.bottom, bar.top)
                                  : edge == L"top"  ? closeTo(m.top, bar.bottom)
                                  : edge == L"left" ? closeTo(m.left, bar.right)
                                                    : closeTo(m.right, bar.left);
-            EXPECT_TRUE(touches) << "the menu " << show(m) << " touches the taskbar " << show(bar);
+            EXPECT_TRUE(touches) << "the menu " << showRect(m) << " touches the taskbar "
+                                 << showRect(bar);
         }
         PostMessageW(taskbar, WM_CLOSE, 0, 0);
         WaitForSingleObject(helper.hProcess, 5000);
@@ -242,7 +218,7 @@ TEST(ShellChangeRows, TheButtonHidesWithATaskbarThatSlidesOffAndComesBackWithIt)
     HWND taskbar = shownShellTaskbar(helper);
     ASSERT_NE(taskbar, nullptr);
     RECT start{};
-    ASSERT_TRUE(startRectOf(taskbar, start));
+    ASSERT_TRUE(fakeShellStartRect(taskbar, start));
     {
         Program p(stageProgram("e2e-autohide", KESK_RESOURCES_DIR));
         ASSERT_TRUE(p.start());
@@ -271,8 +247,8 @@ TEST(ShellChangeRows, TheButtonHidesWithATaskbarThatSlidesOffAndComesBackWithIt)
                     return shown == s.shown && (!shown || nearRect(rectOf(p.button), start));
                 },
                 10000))
-                << s.rule << "; the button " << show(rectOf(p.button)) << " the taskbar "
-                << show(rectOf(taskbar));
+                << s.rule << "; the button " << showRect(rectOf(p.button)) << " the taskbar "
+                << showRect(rectOf(taskbar));
         }
         EXPECT_TRUE(p.responds());
     }
@@ -288,7 +264,7 @@ TEST(ShellChangeRows, ANewShellWithAnotherLayoutGetsTheButtonAndTheIcon) {
     HWND taskbar = shownShellTaskbar(first);
     ASSERT_NE(taskbar, nullptr);
     RECT start{};
-    ASSERT_TRUE(startRectOf(taskbar, start));
+    ASSERT_TRUE(fakeShellStartRect(taskbar, start));
     Program p(stageProgram("e2e-new-shell", KESK_RESOURCES_DIR));
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(waitFor([&] {
@@ -310,15 +286,15 @@ TEST(ShellChangeRows, ANewShellWithAnotherLayoutGetsTheButtonAndTheIcon) {
     ASSERT_NE(second.hProcess, nullptr);
     taskbar = shownShellTaskbar(second);
     ASSERT_NE(taskbar, nullptr);
-    ASSERT_TRUE(startRectOf(taskbar, start));
+    ASSERT_TRUE(fakeShellStartRect(taskbar, start));
     EXPECT_TRUE(waitFor(
         [&] {
             p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
             return p.button != nullptr && nearRect(rectOf(p.button), start);
         },
         15000))
-        << "the button " << show(rectOf(p.button)) << " covers the new start button "
-        << show(start);
+        << "the button " << showRect(rectOf(p.button)) << " covers the new start button "
+        << showRect(start);
     EXPECT_TRUE(waitFor([&] { return trayIconPresent(p.main); }, 10000)) << "the icon is back";
     EXPECT_TRUE(p.responds());
     closeShell(second, taskbar);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +189,23 @@ inline RECT rectOf(HWND hwnd) {
 
 inline POINT centreOf(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Within a pixel: where a window is drawn may round differently from where it was asked to be.
+inline bool closeTo(LONG a, LONG b) {
+    return std::labs(a - b) <= 1;
+}
+
+inline bool nearRect(const RECT& a, const RECT& b) {
+    return closeTo(a.left, b.left) && closeTo(a.top, b.top) && closeTo(a.right, b.right) &&
+           closeTo(a.bottom, b.bottom);
+}
+
+// "(left,top)-(right,bottom)", for a failure's message.
+inline std::string showRect(const RECT& r) {
+    std::ostringstream s;
+    s << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+    return s.str();
 }
 
 inline std::string readFile(const std::filesystem::path& p) {
@@ -524,6 +542,17 @@ inline std::vector<HWND> descendants(HWND top, const wchar_t* cls) {
     ChildQuery q{cls, {}};
     EnumChildWindows(top, collectChild, reinterpret_cast<LPARAM>(&q));
     return q.found;
+}
+
+// The start button's screen rectangle as the helper fake_shell wrote it into its taskbar's
+// "Static" child; false on any other window.
+inline bool fakeShellStartRect(HWND taskbar, RECT& out) {
+    const std::vector<HWND> notes = descendants(taskbar, L"Static");
+    if (notes.empty()) {
+        return false;
+    }
+    std::wistringstream in(controlText(notes.front()));
+    return static_cast<bool>(in >> out.left >> out.top >> out.right >> out.bottom);
 }
 
 // Sends a message that another process answers, waiting as long as it takes up to `ms`; 0

@@ -124,6 +124,7 @@ TEST(TaskbarAttach, TheButtonFollowsAStartButtonThatMovedWhenItIsClickedOrTheShe
     };
     const auto click = [](frmMain& f) { f.picStartBtn_Click(); };
     const auto changed = [](frmMain& f) { f.taskbarChanged(); };
+    const auto hotkey = [](frmMain& f) { f.hotkey_Pressed(); };
     const Case cases[] = {
         {"nothing moved: a click takes no copy", left, click, 0, ButtonPlace::Taskbar,
          Rect{12, 4, 52, 44}},
@@ -135,6 +136,12 @@ TEST(TaskbarAttach, TheButtonFollowsAStartButtonThatMovedWhenItIsClickedOrTheShe
          Rect{12, 4, 52, 44}},
         {"the shell gone for good: the button's own place", ShellReport{}, click, 0,
          ButtonPlace::OwnPlace, Rect{0, 744, 60, 768}},
+        {"nothing moved: the hotkey takes no copy", left, hotkey, 0, ButtonPlace::Taskbar,
+         Rect{12, 4, 52, 44}},
+        {"centred since: the hotkey moves the button first", centred, hotkey, 1,
+         ButtonPlace::Taskbar, Rect{380, 4, 420, 44}},
+        {"the shell gone for good: the hotkey leaves the button in its own place", ShellReport{},
+         hotkey, 0, ButtonPlace::OwnPlace, Rect{0, 744, 60, 768}},
     };
     for (const Case& c : cases) {
         CallLog log;
@@ -154,22 +161,36 @@ TEST(TaskbarAttach, TheButtonFollowsAStartButtonThatMovedWhenItIsClickedOrTheShe
     }
 }
 
-TEST(TaskbarAttach, AStartButtonThatMovesAllTheTimeCostsOneCopyPerClickAndNoMore) {
-    CallLog log;
-    ScreenDesktop d;
-    d.processes = {"KeskVLM.exe"};
-    FakeShell s{log};
-    FakeMenu m{log};
-    frmMain f{d, s, m, nullptr};
-    s.shell = layout({0, 720, 1024, 768}, {win(0x102, "Start", {0, 724, 40, 764})});
-    f.Form_Load();
-    for (int i = 1; i <= 20; ++i) {
-        s.shell->taskbars[0].children[0].rect = Rect{i * 10, 724, i * 10 + 40, 764};
-        f.picStartBtn_Click(); // shows (and follows)
-        f.picStartBtn_Click(); // hides
+TEST(TaskbarAttach, AStartButtonThatMovesAllTheTimeCostsOneCopyPerOpeningAndNoMore) {
+    struct Case {
+        const char* rule;
+        std::function<void(frmMain&)> toggle; // shows the menu (and follows), then hides it
+    };
+    const Case cases[] = {
+        {"clicks on the button", [](frmMain& f) { f.picStartBtn_Click(); }},
+        {"the hotkey", [](frmMain& f) { f.hotkey_Pressed(); }},
+    };
+    for (const Case& c : cases) {
+        CallLog log;
+        ScreenDesktop d;
+        d.processes = {"KeskVLM.exe"};
+        FakeShell s{log};
+        FakeMenu m{log};
+        frmMain f{d, s, m, nullptr};
+        s.shell = layout({0, 720, 1024, 768}, {win(0x102, "Start", {0, 724, 40, 764})});
+        f.Form_Load();
+        for (int i = 1; i <= 20; ++i) {
+            s.shell->taskbars[0].children[0].rect = Rect{i * 10, 724, i * 10 + 40, 764};
+            c.toggle(f);
+            EXPECT_TRUE(m.visible) << c.rule;
+            // Moving on while the menu is open costs nothing until it opens again.
+            s.shell->taskbars[0].children[0].rect = Rect{i * 10 + 5, 724, i * 10 + 45, 764};
+            c.toggle(f);
+            EXPECT_FALSE(m.visible) << c.rule;
+        }
+        EXPECT_EQ(d.reads.size(), 21u) << c.rule;
+        EXPECT_EQ(s.buttonBounds, (Rect{200, 4, 240, 44})) << c.rule;
     }
-    EXPECT_EQ(d.reads.size(), 21u);
-    EXPECT_EQ(s.buttonBounds, (Rect{200, 4, 240, 44}));
 }
 
 TEST(TaskbarAttach, NoChangeIsFollowedWhileTheButtonIsSwitchedOff) {

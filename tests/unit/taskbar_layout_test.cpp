@@ -640,4 +640,69 @@ TEST(ChooseStartButtonUnder, TheTaskbarOfTheMonitorUnderThePointer) {
                                                                "work area's bottom";
 }
 
+// --- Monitors on top of each other -------------------------------------------------------------
+
+// As an X server whose screens all start at the origin has them: the second, larger monitor
+// holds all of the primary one and a band of its own below and beside it.
+struct OverlapCase {
+    const char* rule;
+    std::vector<Monitor> monitors;
+    Point pointer;
+    WindowId chosen; // the start button's taskbar (the button's place)
+    WindowId under;  // the taskbar by which a menu opened at the pointer goes
+    bool underOnPrimary;
+};
+
+TEST(OverlappingMonitors, ThePrimaryWinsWhereBothLieAndTheBandIsTheSecondsAlone) {
+    const Monitor primary{kScreen, kScreen, true};
+    const Monitor larger{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}, false};
+    ShellReport r;
+    ShellTaskbar first;
+    first.window = window(0x10, "Shell_TrayWnd", {0, 728, 1024, 768});
+    first.children = {window(0x11, "Start", {0, 728, 64, 768})};
+    // Also claiming to be the primary one, listed first, and on the larger monitor alone.
+    ShellTaskbar other;
+    other.window = window(0x20, "Shell_TrayWnd", {0, 984, 1280, 1024});
+    other.children = {window(0x21, "Start", {0, 984, 64, 1024})};
+    r.taskbars = {other, first};
+    const OverlapCase cases[] = {
+        {"the primary listed first, the pointer where both lie",
+         {primary, larger},
+         {500, 300},
+         0x10,
+         0x10,
+         true},
+        {"the primary listed second: a tie still goes to it",
+         {larger, primary},
+         {500, 300},
+         0x10,
+         0x10,
+         true},
+        {"the pointer below the primary monitor: the larger one's bar",
+         {primary, larger},
+         {640, 900},
+         0x10,
+         0x20,
+         false},
+        {"the pointer beside the primary monitor: the larger one's bar",
+         {larger, primary},
+         {1150, 300},
+         0x10,
+         0x20,
+         false},
+    };
+    for (const OverlapCase& c : cases) {
+        r.monitors = c.monitors;
+        const std::optional<StartButtonChoice> chosen = chooseStartButton(r);
+        ASSERT_TRUE(chosen.has_value()) << c.rule;
+        EXPECT_EQ(chosen->taskbar, c.chosen) << c.rule;
+        EXPECT_TRUE(chosen->monitor.primary) << c.rule << ": the button's bar is the primary's";
+        EXPECT_FALSE(taskbarSlidOff(chosen->taskbarRect, r.monitors)) << c.rule;
+        const std::optional<StartButtonChoice> under = chooseStartButtonUnder(r, c.pointer);
+        ASSERT_TRUE(under.has_value()) << c.rule;
+        EXPECT_EQ(under->taskbar, c.under) << c.rule;
+        EXPECT_EQ(under->monitor.primary, c.underOnPrimary) << c.rule;
+    }
+}
+
 } // namespace

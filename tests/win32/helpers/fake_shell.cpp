@@ -1,7 +1,7 @@
 // A shell's taskbar laid out as one of the shells lays it out, for the whole-program tests on
 // a desktop without a shell of its own.
 //
-//   fake_shell LAYOUT EDGE THICKNESS [SECONDS] [announce]
+//   fake_shell LAYOUT EDGE THICKNESS [SECONDS] [announce] [secondary | two-primary]
 //
 // LAYOUT  xp            a "Button" child at the start corner
 //         seven         a top-level "Button" of the taskbar's thread, standing out of the bar
@@ -18,6 +18,13 @@
 // with word parameter 0 it slides off its edge in a few steps until two pixels are left on the
 // screen, with 1 it slides back. With "announce" it broadcasts TaskbarCreated once it shows, as
 // a shell that started again does.
+//
+// With "secondary" every monitor but the primary one gets a taskbar of its own, as the newer
+// shells give them: a "Shell_SecondaryTrayWnd" on the same edge with the same thickness, a
+// "Start" child where LAYOUT puts it (at the corner for the layouts without one) and its own
+// "Static" note. With "two-primary" those taskbars are of class "Shell_TrayWnd" as well, two
+// taskbars both claiming to be the primary one. They are made after the primary taskbar, so
+// they lie above it and a search for the class finds one of them first.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -28,6 +35,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -108,6 +116,14 @@ LRESULT CALLBACK taskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+LRESULT CALLBACK secondaryProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // One claiming to be primary may be the one the platform's icon calls find first.
+    if (msg == WM_COPYDATA) {
+        return lParam != 0 ? notifyIcon(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : FALSE;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 bool registerClass(const wchar_t* name, WNDPROC proc, int colour) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = proc;
@@ -122,6 +138,82 @@ HWND child(const wchar_t* cls, HWND parent, const RECT& r, const wchar_t* text =
                          r.bottom - r.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
+RECT barOn(const RECT& monitor, Edge edge, int thickness) {
+    switch (edge) {
+    case Edge::Top:
+        return RECT{monitor.left, monitor.top, monitor.right, monitor.top + thickness};
+    case Edge::Left:
+        return RECT{monitor.left, monitor.top, monitor.left + thickness, monitor.bottom};
+    case Edge::Right:
+        return RECT{monitor.right - thickness, monitor.top, monitor.right, monitor.bottom};
+    case Edge::Bottom:
+        break;
+    }
+    return RECT{monitor.left, monitor.bottom - thickness, monitor.right, monitor.bottom};
+}
+
+// The "Start" child of the layouts that have one, in the bar's own pixels.
+RECT startChildIn(const std::wstring& layout, bool across, int bw, int bh) {
+    if (layout == L"eleven-left") {
+        // Slightly inside the clickable area, as the newest shell has it.
+        return across ? RECT{12, 4, 52, bh - 4} : RECT{4, 12, bw - 4, 52};
+    }
+    if (layout == L"eleven-centre") {
+        return across ? RECT{bw / 2 - 120, 4, bw / 2 - 80, bh - 4}
+                      : RECT{4, bh / 2 - 120, bw - 4, bh / 2 - 80};
+    }
+    return RECT{0, 0, across ? 64 : bw, across ? bh : 40};
+}
+
+// Writes a start button's screen rectangle into a "Static" child of its bar as "L T R B".
+void noteStart(HWND bar, const RECT& barRect, const RECT& start, bool across) {
+    const int bw = barRect.right - barRect.left;
+    const int bh = barRect.bottom - barRect.top;
+    const std::wstring where = std::to_wstring(barRect.left + start.left) + L" " +
+                               std::to_wstring(barRect.top + start.top) + L" " +
+                               std::to_wstring(barRect.left + start.right) + L" " +
+                               std::to_wstring(barRect.top + start.bottom);
+    child(L"Static", bar,
+          across ? RECT{bw - 110, 2, bw - 2, bh - 2} : RECT{2, bh - 110, bw - 2, bh - 2},
+          where.c_str());
+}
+
+BOOL CALLBACK collectOther(HMONITOR monitor, HDC, LPRECT, LPARAM lp) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info) != FALSE && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
+        reinterpret_cast<std::vector<RECT>*>(lp)->push_back(info.rcMonitor);
+    }
+    return TRUE;
+}
+
+// A taskbar on every monitor but the primary one, made hidden, filled, then shown.
+std::vector<HWND> secondaryTaskbars(const std::wstring& layout, Edge edge, int thickness,
+                                    const wchar_t* cls) {
+    std::vector<RECT> others;
+    EnumDisplayMonitors(nullptr, nullptr, collectOther, reinterpret_cast<LPARAM>(&others));
+    std::vector<HWND> made;
+    for (const RECT& monitor : others) {
+        const RECT bar = barOn(monitor, edge, thickness);
+        const int bw = bar.right - bar.left;
+        const int bh = bar.bottom - bar.top;
+        const bool across = edge == Edge::Bottom || edge == Edge::Top;
+        HWND taskbar =
+            CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, cls, L"", WS_POPUP,
+                            0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (taskbar == nullptr) {
+            continue;
+        }
+        const RECT start = startChildIn(layout, across, bw, bh);
+        child(L"Start", taskbar, start);
+        noteStart(taskbar, bar, start, across);
+        SetWindowPos(taskbar, HWND_TOPMOST, bar.left, bar.top, bw, bh,
+                     SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        made.push_back(taskbar);
+    }
+    return made;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -132,28 +224,30 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring edgeName = argv[2];
     const int thickness = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
     const long seconds = argc > 4 ? std::wcstol(argv[4], nullptr, 10) : 60;
-    const bool announce = argc > 5 && std::wstring(argv[5]) == L"announce";
+    bool announce = false;
+    bool secondary = false;
+    bool twoPrimary = false;
+    for (int i = 5; i < argc; ++i) {
+        const std::wstring word = argv[i];
+        announce = announce || word == L"announce";
+        secondary = secondary || word == L"secondary";
+        twoPrimary = twoPrimary || word == L"two-primary";
+    }
     const Edge edge = edgeName == L"top"     ? Edge::Top
                       : edgeName == L"left"  ? Edge::Left
                       : edgeName == L"right" ? Edge::Right
                                              : Edge::Bottom;
     if (thickness <= 0 || !registerClass(L"Shell_TrayWnd", taskbarProc, COLOR_BTNFACE) ||
+        !registerClass(L"Shell_SecondaryTrayWnd", secondaryProc, COLOR_BTNFACE) ||
         !registerClass(L"Start", DefWindowProcW, COLOR_HIGHLIGHT) ||
         !registerClass(L"MSTaskSwWClass", DefWindowProcW, COLOR_BTNSHADOW) ||
         !registerClass(L"Windows.UI.Composition.DesktopWindowContentBridge", DefWindowProcW,
                        COLOR_BTNFACE)) {
         return 1;
     }
-    const int sw = GetSystemMetrics(SM_CXSCREEN);
-    const int sh = GetSystemMetrics(SM_CYSCREEN);
-    RECT bar{0, sh - thickness, sw, sh};
-    if (edge == Edge::Top) {
-        bar = RECT{0, 0, sw, thickness};
-    } else if (edge == Edge::Left) {
-        bar = RECT{0, 0, thickness, sh};
-    } else if (edge == Edge::Right) {
-        bar = RECT{sw - thickness, 0, sw, sh};
-    }
+    // The primary monitor starts at the origin and is as large as the screen's metrics say.
+    const RECT bar = barOn(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                           edge, thickness);
     const int bw = bar.right - bar.left;
     const int bh = bar.bottom - bar.top;
     const bool across = edge == Edge::Bottom || edge == Edge::Top;
@@ -179,22 +273,12 @@ int wmain(int argc, wchar_t** argv) {
               across ? RECT{70, 0, bw - 120, bh} : RECT{0, 60, bw, bh - 120});
     } else {
         child(L"Windows.UI.Composition.DesktopWindowContentBridge", taskbar, RECT{0, 0, bw, bh});
-        // Slightly inside the clickable area, as the newest shell has it.
-        start = across ? RECT{12, 4, 52, bh - 4} : RECT{4, 12, bw - 4, 52};
-        if (layout == L"eleven-centre") {
-            start = across ? RECT{bw / 2 - 120, 4, bw / 2 - 80, bh - 4}
-                           : RECT{4, bh / 2 - 120, bw - 4, bh / 2 - 80};
-        }
+        start = startChildIn(layout, across, bw, bh);
         child(L"Start", taskbar, start);
     }
-    RECT onScreen{bar.left + start.left, bar.top + start.top, bar.left + start.right,
-                  bar.top + start.bottom};
-    const std::wstring where =
-        std::to_wstring(onScreen.left) + L" " + std::to_wstring(onScreen.top) + L" " +
-        std::to_wstring(onScreen.right) + L" " + std::to_wstring(onScreen.bottom);
-    child(L"Static", taskbar,
-          across ? RECT{bw - 110, 2, bw - 2, bh - 2} : RECT{2, bh - 110, bw - 2, bh - 2},
-          where.c_str());
+    const RECT onScreen{bar.left + start.left, bar.top + start.top, bar.left + start.right,
+                        bar.top + start.bottom};
+    noteStart(taskbar, bar, start, across);
     // A moment between filling and showing, as a shell's start-up has.
     Sleep(200);
     SetWindowPos(taskbar, HWND_TOPMOST, bar.left, bar.top, bw, bh, SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -212,6 +296,12 @@ int wmain(int argc, wchar_t** argv) {
                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
 
+    std::vector<HWND> others;
+    if (secondary || twoPrimary) {
+        others = secondaryTaskbars(layout, edge, thickness,
+                                   twoPrimary ? L"Shell_TrayWnd" : L"Shell_SecondaryTrayWnd");
+    }
+
     if (announce) {
         PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     }
@@ -227,6 +317,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (orb != nullptr) {
         DestroyWindow(orb);
+    }
+    for (HWND other : others) {
+        DestroyWindow(other);
     }
     return 0;
 }
