@@ -343,15 +343,7 @@ void frmVelora::construct() {
         }
     }
 
-    {
-        // One look at the shell's windows serves the whole placement, and only it.
-        buildShell_ = desktop_.shellReport();
-        struct Forget {
-            std::optional<ShellReport>& report;
-            ~Forget() { report.reset(); }
-        } forget{buildShell_};
-        placeWindow(getTaskbarHeight());
-    }
+    placeOnTaskbar();
 
     for (ListViewState& list : s_.lstViewA) {
         for (ListEntry& entry : list.entries) {
@@ -780,6 +772,16 @@ void frmVelora::takeArrivedPictures() {
     }
 }
 
+void frmVelora::placeOnTaskbar() {
+    // One look at the shell's windows serves the whole placement, and only it.
+    buildShell_ = desktop_.shellReport();
+    struct Forget {
+        std::optional<ShellReport>& report;
+        ~Forget() { report.reset(); }
+    } forget{buildShell_};
+    placeWindow(getTaskbarHeight());
+}
+
 ShellReport frmVelora::shellNow() {
     return buildShell_ ? *buildShell_ : desktop_.shellReport();
 }
@@ -926,15 +928,7 @@ void frmVelora::placeByStartButton() noexcept {
         return;
     }
     guardEvent([this] {
-        {
-            // One look at the shell's windows serves the whole placement, and only it.
-            buildShell_ = desktop_.shellReport();
-            struct Forget {
-                std::optional<ShellReport>& report;
-                ~Forget() { report.reset(); }
-            } forget{buildShell_};
-            placeWindow(getTaskbarHeight());
-        }
+        placeOnTaskbar();
         fitToRoom();
     });
 }

@@ -461,7 +461,9 @@ class frmVelora {
     double shownTopPixels();
     // The taskbar the window was last placed by; none: the bottom of the primary screen.
     std::optional<StartButtonChoice> placedBy_;
-    // The shell's windows: as looked at once for a build's placement, or as they are now.
+    // placeWindow with the taskbar's height, both from one look at the shell's windows.
+    void placeOnTaskbar();
+    // The shell's windows: as looked at once for a placement, or as they are now.
     ShellReport shellNow();
     std::optional<ShellReport> buildShell_;
     bool placedUnderPointer_ = false;
