@@ -131,10 +131,6 @@ void frmMain::watchTaskbarMoves(WindowId taskbar) {
 }
 
 void frmMain::attachStartBtn() {
-    // Out of sight until it stands in its place with its face: a click meanwhile would reach
-    // whatever lies under it, the system's start button among them.
-    s_.picStartBtn.visible = false;
-    shell_.showButton(false);
     shell_.moveButtonToMain();
     s_.picStartBtn.place = ButtonPlace::MainWindow;
     s_.taskbarSlidOff = false;

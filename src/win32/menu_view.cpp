@@ -437,9 +437,8 @@ namespace {
 RECT placedRect(HWND w) {
     RECT r{};
     GetWindowRect(w, &r);
-    if (HWND parent = GetAncestor(w, GA_PARENT);
-        parent != nullptr && parent != GetDesktopWindow()) {
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    if ((GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD) != 0) {
+        MapWindowPoints(nullptr, GetAncestor(w, GA_PARENT), reinterpret_cast<POINT*>(&r), 2);
     }
     return r;
 }
