@@ -66,29 +66,34 @@ UniqueBitmap toDibSection(const Bitmap& src, int w, int h) {
     return dib;
 }
 
-// Images first .. first + n - 1 of an image list side by side in one DIB section,
-// premultiplied: one ImageList_Add takes them all, where the platform's cost per call
-// (several requests to the window server under Wine) would otherwise be paid per image.
-UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
-    const int w = src.imageWidth;
-    const int h = src.imageHeight;
-    std::uint32_t* dst = nullptr;
-    UniqueBitmap dib = newDib32(w * static_cast<int>(n), h, dst);
-    if (!dib) {
-        return {};
-    }
-    const std::size_t stride = static_cast<std::size_t>(w) * n;
+// Writes images first .. first + n - 1 of `src` side by side into `dst` (each row n images
+// wide), premultiplied.
+void writeImages(const ImageList& src, std::size_t first, std::size_t n, std::uint32_t* dst) {
+    const auto w = static_cast<std::size_t>(src.imageWidth);
+    const auto h = static_cast<std::size_t>(src.imageHeight);
+    const std::size_t stride = w * n;
     for (std::size_t k = 0; k < n; ++k) {
         const Pixel* image = src.imageData(first + k);
-        for (int y = 0; y < h; ++y) {
-            const Pixel* from = image + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-            std::uint32_t* to =
-                dst + static_cast<std::size_t>(y) * stride + k * static_cast<std::size_t>(w);
-            for (int x = 0; x < w; ++x) {
+        for (std::size_t y = 0; y < h; ++y) {
+            const Pixel* from = image + y * w;
+            std::uint32_t* to = dst + y * stride + k * w;
+            for (std::size_t x = 0; x < w; ++x) {
                 to[x] = premultiplied(from[x]);
             }
         }
     }
+}
+
+// Images first .. first + n - 1 of an image list side by side in one DIB section,
+// premultiplied: one ImageList_Add takes them all, where the platform's cost per call
+// (several requests to the window server under Wine) would otherwise be paid per image.
+UniqueBitmap blockDib(const ImageList& src, std::size_t first, std::size_t n) {
+    std::uint32_t* dst = nullptr;
+    UniqueBitmap dib = newDib32(src.imageWidth * static_cast<int>(n), src.imageHeight, dst);
+    if (!dib) {
+        return {};
+    }
+    writeImages(src, first, n, dst);
     GdiFlush();
     return dib;
 }
@@ -107,11 +112,7 @@ bool intoOneImage(MenuView::OneImage& one, const ImageList& src, std::size_t i) 
     }
     // The platform's drawing from the section's last use ends before its bits are written.
     GdiFlush();
-    const Pixel* image = src.imageData(i);
-    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    for (std::size_t k = 0; k < n; ++k) {
-        one.bits[k] = premultiplied(image[k]);
-    }
+    writeImages(src, i, 1, one.bits);
     return true;
 }
 
