@@ -158,6 +158,12 @@ void frmMain::attachStartBtn() {
     s_.picStartBtn.bounds = Rect{0, 0, old.width(), old.height()};
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
     s_.picStartBtn.place = ButtonPlace::Taskbar;
+    // Out of sight until it stands in its place with its face: a click on it meanwhile would
+    // reach the system's start button once it is hidden for the copy. Hidden only now, in the
+    // taskbar: a button first shown there by the platform's show call, rather than moved there
+    // shown, takes the keyboard from the shell on some window systems.
+    s_.picStartBtn.visible = false;
+    shell_.showButton(false);
 
     if (s_.hWinStartBtn != 0) {
         shell_.setWindowText(s_.hWinStartBtn, "VLM");

@@ -248,7 +248,7 @@ TEST(Monitors, TheButtonOnThePrimaryTaskbarAndEachMenuOnItsMonitor) {
                 p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
                 return p.main != nullptr && p.button != nullptr && p.menu(false) != nullptr;
             }));
-            EXPECT_TRUE(waitFor([&] { return nearRect(rectOf(p.button), primaryStart); }, 10000))
+            EXPECT_TRUE(waitFor([&] { return shownAt(p.button, primaryStart); }, 10000))
                 << "the button " << showRect(rectOf(p.button))
                 << " covers the primary start button " << showRect(primaryStart)
                 << ", not the second one " << showRect(secondStart);

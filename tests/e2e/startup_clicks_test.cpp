@@ -59,7 +59,7 @@ class StartupClicksTest : public ::testing::Test {
         waitFor(
             [&] {
                 button = topWindow(pi.dwProcessId, kButtonClass, true);
-                return button != nullptr;
+                return button != nullptr && hasArea(button);
             },
             20000);
         const ULONGLONG soonest = started + 200;

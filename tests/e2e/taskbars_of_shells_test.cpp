@@ -102,7 +102,7 @@ TEST(ShellLayoutRows, TheButtonCoversEachStartButtonAndTheMenuStandsBesideItsTas
                 p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
                 return p.main != nullptr && p.button != nullptr;
             }));
-            EXPECT_TRUE(waitFor([&] { return nearRect(rectOf(p.button), start); }, 10000))
+            EXPECT_TRUE(waitFor([&] { return shownAt(p.button, start); }, 10000))
                 << "the button " << showRect(rectOf(p.button)) << " covers the start button "
                 << showRect(start);
 
@@ -225,7 +225,7 @@ TEST(ShellChangeRows, TheButtonHidesWithATaskbarThatSlidesOffAndComesBackWithIt)
         ASSERT_TRUE(waitFor([&] {
             p.main = topWindow(p.pi.dwProcessId, kMainClass);
             p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
-            return p.button != nullptr && nearRect(rectOf(p.button), start);
+            return shownAt(p.button, start);
         })) << "the button covers the start button";
 
         struct Step {
@@ -270,7 +270,7 @@ TEST(ShellChangeRows, ANewShellWithAnotherLayoutGetsTheButtonAndTheIcon) {
     ASSERT_TRUE(waitFor([&] {
         p.main = topWindow(p.pi.dwProcessId, kMainClass);
         p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
-        return p.main != nullptr && p.button != nullptr && nearRect(rectOf(p.button), start);
+        return p.main != nullptr && shownAt(p.button, start);
     })) << "the button covers the first shell's start button";
 
     // The shell goes, and its notification area with it.
@@ -290,7 +290,7 @@ TEST(ShellChangeRows, ANewShellWithAnotherLayoutGetsTheButtonAndTheIcon) {
     EXPECT_TRUE(waitFor(
         [&] {
             p.button = topWindow(p.pi.dwProcessId, kButtonClass, true);
-            return p.button != nullptr && nearRect(rectOf(p.button), start);
+            return shownAt(p.button, start);
         },
         15000))
         << "the button " << showRect(rectOf(p.button)) << " covers the new start button "

@@ -187,6 +187,12 @@ inline RECT rectOf(HWND hwnd) {
     return r;
 }
 
+// A window can be shown at no size for a moment while it is put in its place.
+inline bool hasArea(HWND hwnd) {
+    const RECT r = rectOf(hwnd);
+    return r.right > r.left && r.bottom > r.top;
+}
+
 inline POINT centreOf(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
@@ -199,6 +205,12 @@ inline bool closeTo(LONG a, LONG b) {
 inline bool nearRect(const RECT& a, const RECT& b) {
     return closeTo(a.left, b.left) && closeTo(a.top, b.top) && closeTo(a.right, b.right) &&
            closeTo(a.bottom, b.bottom);
+}
+
+// A window shown at `where`: the button is moved into its place before it is shown there, and
+// a click while it is still hidden would reach what lies under it.
+inline bool shownAt(HWND hwnd, const RECT& where) {
+    return hwnd != nullptr && IsWindowVisible(hwnd) != FALSE && nearRect(rectOf(hwnd), where);
 }
 
 // "(left,top)-(right,bottom)", for a failure's message.
@@ -455,7 +467,8 @@ class Program {
             [&] {
                 main = topWindow(pi.dwProcessId, kMainClass);
                 button = topWindow(pi.dwProcessId, kButtonClass, true);
-                return main != nullptr && button != nullptr && trayIconPresent(main);
+                return main != nullptr && button != nullptr && hasArea(button) &&
+                       trayIconPresent(main);
             },
             ms);
     }
