@@ -79,8 +79,20 @@ mkdir -p "$(dirname "$prefix")"
     wineserver -w
   fi
   if [ -n "$dpi" ]; then
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-    wineserver -w
+    # Read back: a write made while the new prefix still settles can be lost, and the run
+    # would then quietly be one at 96 dpi.
+    want=$(printf '0x%x' "$dpi")
+    for attempt in 1 2 3; do
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+      wineserver -w
+      if wine reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null | tr -d '\r' |
+          grep -qiE "LogPixels[[:space:]]+REG_DWORD[[:space:]]+$want\$"; then
+        wineserver -w
+        break
+      fi
+      wineserver -w
+      [ "$attempt" -lt 3 ] || { echo "wine-run: the prefix does not keep LogPixels=$dpi" >&2; exit 1; }
+    done
   fi
 ) 9>"$prefix.lock"
 

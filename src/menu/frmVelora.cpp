@@ -16,6 +16,9 @@ namespace kesk {
 
 namespace {
 
+// The key of image 1, the picture of an item whose own was not found.
+constexpr char kNotFoundKey[] = "NotFound";
+
 ControlState control(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
     ControlState c;
     c.left = left;
@@ -187,11 +190,13 @@ bool frmVelora::Form_Construct() noexcept {
         pendingItems_.assign(s_.menuItems.size(), false);
         ErrorRecord failure;
         ok = guardEvent([this] { construct(); }, &failure);
-        if (!ok && previous_.valid && s_.vlImgList.count() == 0) {
+        if (!ok && previous_.valid && imagesSoFar() == 0) {
             // The build failed before it made its image lists: entries it did not reach
             // still show the pictures they had.
-            s_.vlImgList = std::move(previous_.large);
-            s_.vlImgListSmall = std::move(previous_.small);
+            if (!previous_.inLists) {
+                s_.vlImgList = std::move(previous_.large);
+                s_.vlImgListSmall = std::move(previous_.small);
+            }
             previous_.valid = false;
         }
         ++s_.buildCount;
@@ -305,6 +310,10 @@ void frmVelora::construct() {
     }
     entryOf_.assign(s_.menuItems.size(), EntryPlace{});
     pendingItems_.assign(s_.menuItems.size(), false);
+    if (pictures_ != nullptr) {
+        jobs_.reserve(sections.size());
+        arrived_.reserve(sections.size());
+    }
     for (std::size_t j = 0; j < sections.size(); ++j) {
         MenuItem& item = s_.menuItems[j];
         const std::string& sect = sections[j];
@@ -362,19 +371,12 @@ void frmVelora::construct() {
 }
 
 void frmVelora::prepareImageLists() {
-    s_.vlImgList.clear();
-    s_.vlImgListSmall.clear();
-
     scratchColour_ = s_.tmpPicBox.backColour;
     // Both sizes are designed for 96 dpi and follow the window's DPI, so that the pictures
     // keep their size beside the text.
     const std::int32_t large = picturePixelsAt(kLargeIconSize, s_.dpi);
-    s_.vlImgList.imageWidth = large;
-    s_.vlImgList.imageHeight = large;
     const std::int32_t w = picturePixelsAt(usableSmallIconSize(s_.smallIconWidth), s_.dpi);
     const std::int32_t h = picturePixelsAt(usableSmallIconSize(s_.smallIconHeight), s_.dpi);
-    s_.vlImgListSmall.imageWidth = w;
-    s_.vlImgListSmall.imageHeight = h;
     clearSurface(tmpPicBoxSmallSurface_, w, h, s_.tmpPicBoxSmall.backColour);
 
     // The fallback icon file carries several sizes; the decoder takes the one that fits.
@@ -383,8 +385,24 @@ void frmVelora::prepareImageLists() {
     paintOnClearedSurface(tmpPicBoxSurface_, large, large, s_.tmpPicBox.backColour,
                           fallback.topLeft);
     shrinkIcon();
-    addImagePair(s_.vlImgList, s_.vlImgListSmall, "NotFound", fallback.scaled,
-                 tmpPicBoxSmallSurface_);
+
+    ImageList& big = s_.vlImgList;
+    ImageList& little = s_.vlImgListSmall;
+    if (previous_.valid && previous_.inLists && big.imageWidth == large &&
+        big.imageHeight == large && little.imageWidth == w && little.imageHeight == h &&
+        previous_.images >= 1 && big.keys.front() == kNotFoundKey &&
+        big.holds(0, fallback.scaled) && little.holds(0, tmpPicBoxSmallSurface_)) {
+        previous_.reused = 1;
+        return;
+    }
+    spillPrevious();
+    big.clear();
+    little.clear();
+    big.imageWidth = large;
+    big.imageHeight = large;
+    little.imageWidth = w;
+    little.imageHeight = h;
+    addImagePair(big, little, kNotFoundKey, fallback.scaled, tmpPicBoxSmallSurface_);
 }
 
 bool frmVelora::KeptPicture::still(const std::string& file, const PictureRequest& wanted,
@@ -472,38 +490,34 @@ std::string frmVelora::knownKey(const std::string& icon, const std::string& targ
 void frmVelora::keepPrevious() {
     previous_ = Previous{};
     previous_.scratch = scratchColour_;
-    previous_.large = std::move(s_.vlImgList);
-    previous_.small = std::move(s_.vlImgListSmall);
-    s_.vlImgList = ImageList{};
-    s_.vlImgListSmall = ImageList{};
-    s_.vlImgList.imageWidth = previous_.large.imageWidth;
-    s_.vlImgList.imageHeight = previous_.large.imageHeight;
-    s_.vlImgListSmall.imageWidth = previous_.small.imageWidth;
-    s_.vlImgListSmall.imageHeight = previous_.small.imageHeight;
-    // The new lists mostly take the same pictures again: room for them at once, rather than
-    // growing (and copying) step by step.
-    for (auto [to, from] : {std::pair{&s_.vlImgList, &previous_.large},
-                            std::pair{&s_.vlImgListSmall, &previous_.small}}) {
-        to->keys.reserve(from->keys.size() + 1);
-        to->strip.reserve(from->strip.size() + to->pixelsPerImage());
-        to->digests.reserve(from->digests.size() + 1);
+    // The images stay where they are until the build knows whether it takes them again.
+    for (auto [to, from] : {std::pair{&previous_.large, &s_.vlImgList},
+                            std::pair{&previous_.small, &s_.vlImgListSmall}}) {
+        to->imageWidth = from->imageWidth;
+        to->imageHeight = from->imageHeight;
     }
+    previous_.images = std::min(s_.vlImgList.count(), s_.vlImgListSmall.count());
+    previous_.inLists = true;
+    previous_.reused = 0;
     for (const MenuItem& item : s_.menuItems) {
         // Only pictures that went into the lists; an item still waiting has none to give.
         if (item.Section.empty() || item.IconIndex <= 0) {
             continue;
         }
-        Previous::Known k;
-        k.source = item.IconSource;
-        k.targetMissing = item.TargetMissing != 0;
-        k.image = k.source == IconNotFound ? 0 : item.IconIndex;
-        previous_.known.emplace(knownKey(item.Icon, item.Target), k);
+        Previous::Known& k = previous_.known[knownKey(item.Icon, item.Target)];
+        if (k.images.empty()) {
+            k.source = item.IconSource;
+            k.targetMissing = item.TargetMissing != 0;
+        }
+        if (k.source != IconNotFound) {
+            k.images.push_back(item.IconIndex);
+        }
     }
     previous_.valid = true;
 }
 
-std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item) const {
-    const Previous& p = previous_;
+std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item) {
+    Previous& p = previous_;
     // Pictures are drawn over the scratch colour and shrunk to the small size: another skin
     // or size makes other images.
     if (!p.valid || p.scratch != scratchColour_ || p.large.imageWidth != s_.vlImgList.imageWidth ||
@@ -517,7 +531,7 @@ std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item
     if (it == p.known.end()) {
         return std::nullopt;
     }
-    const Previous::Known& k = it->second;
+    Previous::Known& k = it->second;
     Arrival a;
     a.provisional = true;
     a.result.generation = generation_;
@@ -526,11 +540,16 @@ std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item
     a.result.source = k.source;
     a.result.targetMissing = k.targetMissing;
     if (k.source != IconNotFound) {
-        if (k.image < 1 || k.image > p.large.count() || k.image > p.small.count()) {
+        // The images of one picture are alike: the item that showed the same one at the same
+        // place takes its own again, so that an unchanged catalogue keeps every number.
+        const std::int16_t image =
+            k.images.empty() ? 0 : k.images[std::min(k.taken, k.images.size() - 1)];
+        if (image < 1 || image > p.images) {
             return std::nullopt;
         }
+        ++k.taken;
         // Copied straight from list to list when taken during this build.
-        a.previousImage = k.image - 1;
+        a.previousImage = image - 1;
     }
     return a;
 }
@@ -538,30 +557,81 @@ std::optional<frmVelora::Arrival> frmVelora::provisionalArrival(std::size_t item
 // Provisional pictures that could not be taken during the build (an earlier item waits)
 // keep copies of their images; the last build's lists go.
 void frmVelora::letPreviousGo() {
+    const bool inLists = previous_.valid && previous_.inLists;
+    const ImageList& large = inLists ? s_.vlImgList : previous_.large;
+    const ImageList& small = inLists ? s_.vlImgListSmall : previous_.small;
     for (std::size_t p = applied_; p < arrived_.size(); ++p) {
         if (!arrived_[p] || arrived_[p]->previousImage < 0) {
             continue;
         }
         Arrival& a = *arrived_[p];
         const auto at = static_cast<std::size_t>(a.previousImage);
-        a.large = previous_.large.image(at);
-        a.small = previous_.small.image(at);
+        a.large = large.image(at);
+        a.small = small.image(at);
         a.fromImages = true;
         a.previousImage = -1;
+    }
+    if (inLists) {
+        // What this build did not take again goes.
+        s_.vlImgList.truncate(previous_.reused);
+        s_.vlImgListSmall.truncate(previous_.reused);
     }
     previous_ = Previous{};
 }
 
+std::int32_t frmVelora::imagesSoFar() const noexcept {
+    return previous_.valid && previous_.inLists ? static_cast<std::int32_t>(previous_.reused)
+                                                : s_.vlImgList.count();
+}
+
+void frmVelora::spillPrevious() {
+    if (!previous_.valid || !previous_.inLists) {
+        return;
+    }
+    previous_.inLists = false;
+    const std::size_t reused = previous_.reused;
+    previous_.large = std::move(s_.vlImgList);
+    previous_.small = std::move(s_.vlImgListSmall);
+    s_.vlImgList = ImageList{};
+    s_.vlImgListSmall = ImageList{};
+    for (auto [to, from] : {std::pair{&s_.vlImgList, &previous_.large},
+                            std::pair{&s_.vlImgListSmall, &previous_.small}}) {
+        to->imageWidth = from->imageWidth;
+        to->imageHeight = from->imageHeight;
+        // Mostly the same pictures again: room for them at once, rather than growing (and
+        // copying) step by step.
+        to->keys.reserve(from->keys.size() + 1);
+        to->strip.reserve(from->strip.size() + to->pixelsPerImage());
+        to->digests.reserve(from->digests.size() + 1);
+    }
+    for (std::size_t i = 0; i < reused; ++i) {
+        addImagePairFrom(s_.vlImgList, s_.vlImgListSmall, previous_.large.keys.at(i),
+                         previous_.large, previous_.small, i);
+    }
+}
+
 void frmVelora::takeArrival(Arrival& a) {
     MenuItem& item = s_.menuItems.at(a.result.item);
-    a.imagesBefore = s_.vlImgList.count();
+    a.imagesBefore = imagesSoFar();
+    const bool sameNumber = previous_.valid && previous_.inLists &&
+                            a.previousImage == static_cast<std::int32_t>(previous_.reused);
+    if (!sameNumber) {
+        spillPrevious();
+    }
     if (a.previousImage >= 0 && previous_.valid) {
-        const std::string key = a.result.source == IconFromIconFile
-                                    ? item.Section
-                                    : iconImageKey(s_.vlImgList.count() + 1);
-        item.IconIndex =
-            addImagePairFrom(s_.vlImgList, s_.vlImgListSmall, key, previous_.large, previous_.small,
-                             static_cast<std::size_t>(a.previousImage));
+        const std::string key =
+            a.result.source == IconFromIconFile ? item.Section : iconImageKey(a.imagesBefore + 1);
+        if (sameNumber) {
+            // The picture keeps its number: it stays where it is.
+            const std::size_t at = previous_.reused++;
+            s_.vlImgList.keys.at(at) = key;
+            s_.vlImgListSmall.keys.at(at) = key;
+            item.IconIndex = static_cast<std::int16_t>(at + 1);
+        } else {
+            item.IconIndex =
+                addImagePairFrom(s_.vlImgList, s_.vlImgListSmall, key, previous_.large,
+                                 previous_.small, static_cast<std::size_t>(a.previousImage));
+        }
         item.IconSource = a.result.source;
         item.TargetMissing = a.result.targetMissing ? 1 : 0;
     } else if (a.fromImages) {

@@ -561,20 +561,35 @@ class frmVelora {
     struct Previous {
         bool valid = false;
         Colour scratch = 0;
+        // The last build's images: here once they had to leave s_'s lists, else only their
+        // sizes, the images themselves still standing in s_'s lists (see inLists).
         ImageList large;
         ImageList small;
+        std::int32_t images = 0; // how many the last build's lists held
+        // While true, the lists of s_ still hold the last build's images and this build's
+        // lists are their first `reused`: a build that takes the same pictures at the same
+        // numbers copies nothing.
+        bool inLists = false;
+        std::size_t reused = 0;
         struct Known {
             std::int16_t source = IconNotFound;
             bool targetMissing = false;
-            std::int16_t image = 0; // 1-based; 0 for none
+            // 1-based, in the order of the items that showed them (every item has an image of
+            // its own, also where several show the same picture); none for a picture not found.
+            std::vector<std::int16_t> images;
+            std::size_t taken = 0; // how many of them this build gave out
         };
         std::unordered_map<std::string, Known> known; // by knownKey
     };
     Previous previous_;
     static std::string knownKey(const std::string& icon, const std::string& target);
     void keepPrevious();
-    std::optional<Arrival> provisionalArrival(std::size_t item) const;
+    std::optional<Arrival> provisionalArrival(std::size_t item);
     void letPreviousGo();
+    // The image count of this build's lists so far.
+    std::int32_t imagesSoFar() const noexcept;
+    // Moves the last build's images out of s_'s lists, which keep what this build reused.
+    void spillPrevious();
     void takeArrival(Arrival& a);
     bool matchesShown(const Arrival& shown, const PictureResult& r);
     void renumberFrom(std::size_t position);

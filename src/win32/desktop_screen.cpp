@@ -7,6 +7,7 @@
 #include "win32/handles.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace kesk::win {
 
@@ -80,31 +81,44 @@ const char* knownClass(HWND hwnd) noexcept {
     return "";
 }
 
-BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM lp) noexcept {
-    auto& report = *reinterpret_cast<ShellReport*>(lp);
-    try {
-        const std::string cls = knownClass(hwnd);
-        if (cls == "Shell_TrayWnd" || cls == "Shell_SecondaryTrayWnd") {
-            if (report.taskbars.size() >= kMaxReportedWindows ||
-                (cls == "Shell_TrayWnd" && GetWindowTextLengthW(hwnd) != 0)) {
-                return TRUE;
-            }
-            ShellTaskbar t;
-            t.window = describe(hwnd, cls.c_str());
-            HWND child = GetWindow(hwnd, GW_CHILD);
-            for (std::size_t n = 0; child != nullptr && n < kMaxReportedWindows; ++n) {
-                t.children.push_back(describe(child, knownClass(child)));
-                child = GetWindow(child, GW_HWNDNEXT);
-            }
-            report.taskbars.push_back(std::move(t));
-        } else if (cls == "Button" && IsWindowVisible(hwnd) != 0 &&
-                   report.topLevelButtons.size() < kMaxReportedWindows) {
-            report.topLevelButtons.push_back(describe(hwnd, "Button"));
-        }
-    } catch (...) {
-        return FALSE;
+void collectTaskbar(HWND hwnd, const char* cls, ShellReport& report) {
+    if (std::string_view(cls) == "Shell_TrayWnd" && GetWindowTextLengthW(hwnd) != 0) {
+        return;
     }
-    return TRUE;
+    ShellTaskbar t;
+    t.window = describe(hwnd, cls);
+    HWND child = GetWindow(hwnd, GW_CHILD);
+    for (std::size_t n = 0; child != nullptr && n < kMaxReportedWindows; ++n) {
+        t.children.push_back(describe(child, knownClass(child)));
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    report.taskbars.push_back(std::move(t));
+}
+
+// The top-level windows of the classes the report tells, each class in the windows' order from
+// the top. Asked by class, so that the window manager sorts them out rather than one question
+// per window of every program: a report is made at every build.
+void collectTopLevel(ShellReport& report) {
+    for (const auto& [wide, cls] :
+         {std::pair{L"Shell_TrayWnd", "Shell_TrayWnd"},
+          std::pair{L"Shell_SecondaryTrayWnd", "Shell_SecondaryTrayWnd"}}) {
+        HWND w = FindWindowExW(nullptr, nullptr, wide, nullptr);
+        for (std::size_t n = 0; w != nullptr && n < kMaxReportedWindows; ++n) {
+            if (report.taskbars.size() < kMaxReportedWindows) {
+                collectTaskbar(w, cls, report);
+            }
+            w = FindWindowExW(nullptr, w, wide, nullptr);
+        }
+    }
+    HWND b = FindWindowExW(nullptr, nullptr, L"Button", nullptr);
+    for (std::size_t n = 0; b != nullptr && report.topLevelButtons.size() < kMaxReportedWindows &&
+                            n < 4 * kMaxReportedWindows;
+         ++n) {
+        if (IsWindowVisible(b) != 0) {
+            report.topLevelButtons.push_back(describe(b, "Button"));
+        }
+        b = FindWindowExW(nullptr, b, L"Button", nullptr);
+    }
 }
 
 BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM lp) noexcept {
@@ -132,7 +146,7 @@ ShellReport reportShell() noexcept {
     try {
         // Only the window manager's own records are read: no message goes to the shell, which
         // may be hung or gone.
-        EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&report));
+        collectTopLevel(report);
         EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&report));
         report.dpi = usableDpi(static_cast<std::int32_t>(dpiOf(nullptr)));
     } catch (...) {

@@ -451,6 +451,25 @@ bool standsAt(HWND w, int x, int y, int cx, int cy) {
     return r.left == x && r.top == y && r.right - r.left == cx && r.bottom - r.top == cy;
 }
 
+// A top-most window with nothing of another program above it: raising it again would change
+// nothing. Only a few windows are looked at; behind more, it is raised anyway.
+bool topOfEverything(HWND w) {
+    if ((GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0) {
+        return false;
+    }
+    const DWORD self = GetCurrentProcessId();
+    HWND above = GetWindow(w, GW_HWNDPREV);
+    for (int n = 0; above != nullptr; ++n) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(above, &process);
+        if (n == 8 || process != self) {
+            return false;
+        }
+        above = GetWindow(above, GW_HWNDPREV);
+    }
+    return true;
+}
+
 } // namespace
 
 void MenuView::placeChild(HWND child, const ControlState& c, HWND after) {
@@ -498,11 +517,19 @@ void MenuView::render() {
     // The window: position, size and stacking.
     // A window cut to the screen shows shorter, and so do its lists, which then scroll.
     const bool cut = s.cutTwips > 0;
-    // Always placed, moved or not: it also brings the menu to the top of the windows that stay
-    // on top, above whatever the shell put there meanwhile.
-    SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, scale_.toPixelsX(s.left),
-                 scale_.toPixelsY(cut ? s.cutTop : s.top), scale_.toPixelsX(s.width),
-                 scale_.toPixelsY(s.height - s.cutTwips), SWP_NOACTIVATE);
+    // Placed also where it stands unless it is shown and on top already: placing brings the
+    // menu to the top of the windows that stay on top, above whatever the shell put there
+    // meanwhile. The hidden window is always placed: after the shell's start menu that also
+    // brings the screen's stacking back in step with the window order, the VLM button's too.
+    const int x = scale_.toPixelsX(s.left);
+    const int y = scale_.toPixelsY(cut ? s.cutTop : s.top);
+    const int cx = scale_.toPixelsX(s.width);
+    const int cy = scale_.toPixelsY(s.height - s.cutTwips);
+    if (!s.topmost || IsWindowVisible(hwnd()) == FALSE || !standsAt(hwnd(), x, y, cx, cy) ||
+        !topOfEverything(hwnd())) {
+        SetWindowPos(hwnd(), s.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, x, y, cx, cy,
+                     SWP_NOACTIVATE);
+    }
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {

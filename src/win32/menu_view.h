@@ -155,7 +155,7 @@ class MenuView final : public Window {
     // More entries than this added at once are inserted with the list's drawing held.
     static constexpr std::size_t kQuietInsertions = 32;
     // Entries one render inserts into the lists, all four together; more follow at a timer.
-    static constexpr std::size_t kFillSlice = 500;
+    static constexpr std::size_t kFillSlice = 150;
     std::size_t fillBudget_ = kFillSlice;
     bool fillPending_ = false; // a list holds fewer entries than the presenter's
     // Answers taken from the worker and not yet handed to the presenter, from backlogAt_ on.

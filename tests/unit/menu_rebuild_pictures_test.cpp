@@ -72,6 +72,14 @@ class RebuildPictures : public MenuFixture {
         EXPECT_FALSE(sync.state().lastBuildFailed) << sync.state().lastBuildError.description;
         return snapshot(sync);
     }
+    // Both start-up builds, every picture in.
+    static void startSettled(frmVelora& f, FakePictureService& service) {
+        f.setPictureService(&service);
+        f.Form_Load();
+        f.picturesArrived(service.answerAll());
+        f.Form_Construct(); // the second start-up build, in the skin's colours
+        f.picturesArrived(service.answerAll());
+    }
     // Sections whose entries show a placeholder.
     static std::set<std::string> waiting(const frmVelora& f) {
         std::set<std::string> out;
@@ -107,6 +115,15 @@ TEST_F(RebuildPictures, KnownPicturesShowAtOnceAndTheAnswersEndInTheSynchronousS
              writeCatalogue(catalogueText(item("G", "Documents", "C:/docs/e.txt")));
          },
          {"G"},
+         false},
+        {"an item with a new picture put first: the later ones wait for its number too",
+         [&] {
+             desk.files.insert("C:/docs/e.txt");
+             desk.shellIcons["C:/docs/e.txt"] = Bitmap(32, 32, kShellPixel + 9);
+             writeCatalogue(std::string(kSettings) + item("G", "Tools", "C:/docs/e.txt") +
+                            catalogueText().substr(std::string(kSettings).size()));
+         },
+         {"A", "B", "C", "D", "E", "F", "G"},
          false},
         {"one item appended with a known program and picture: nothing waits",
          [&] { writeCatalogue(catalogueText(item("G", "Documents", "C:/docs/d.txt"))); },
@@ -147,11 +164,7 @@ TEST_F(RebuildPictures, KnownPicturesShowAtOnceAndTheAnswersEndInTheSynchronousS
         SetUp();
         FakePictureService service(desk, nullptr);
         frmVelora f(desk);
-        f.setPictureService(&service);
-        f.Form_Load();
-        f.picturesArrived(service.answerAll());
-        f.Form_Construct(); // the second start-up build, in the skin's colours
-        f.picturesArrived(service.answerAll());
+        startSettled(f, service);
         ASSERT_FALSE(f.picturesPending()) << row.rule;
 
         row.change();
@@ -182,11 +195,7 @@ TEST_F(RebuildPictures, KnownPicturesShowAtOnceAndTheAnswersEndInTheSynchronousS
 TEST_F(RebuildPictures, AnUnchangedRebuildLeavesTheShownStateAsItWas) {
     FakePictureService service(desk, nullptr);
     frmVelora f(desk);
-    f.setPictureService(&service);
-    f.Form_Load();
-    f.picturesArrived(service.answerAll());
-    f.Form_Construct();
-    f.picturesArrived(service.answerAll());
+    startSettled(f, service);
     const Snapshot before = snapshot(f);
     const std::int32_t batches = f.state().pictureBatches;
 
@@ -198,14 +207,27 @@ TEST_F(RebuildPictures, AnUnchangedRebuildLeavesTheShownStateAsItWas) {
     EXPECT_EQ(f.state().pictureBatches, batches + 1); // the rebuild's own, taken at once
 }
 
+TEST_F(RebuildPictures, ARebuildThatFailsBeforeItsImagesKeepsTheImagesShown) {
+    FakePictureService service(desk, nullptr);
+    frmVelora f(desk);
+    startSettled(f, service);
+    const Snapshot before = snapshot(f);
+    ASSERT_GT(before.largeKeys.size(), 1u);
+
+    // The fallback picture, the lists' first image, can no longer be read.
+    desk.pictures.erase(own(catalogue::kFallbackIconFile));
+    desk.stamps.erase(own(catalogue::kFallbackIconFile));
+    f.Form_Construct();
+    ASSERT_TRUE(f.state().lastBuildFailed);
+    const Snapshot after = snapshot(f);
+    EXPECT_EQ(after.largeKeys, before.largeKeys);
+    EXPECT_TRUE(after.large == before.large && after.small == before.small);
+}
+
 TEST_F(RebuildPictures, TheEditorWaitsForTheAnswerNotForTheProvisionalPicture) {
     FakePictureService service(desk, nullptr);
     frmVelora f(desk);
-    f.setPictureService(&service);
-    f.Form_Load();
-    f.picturesArrived(service.answerAll());
-    f.Form_Construct();
-    f.picturesArrived(service.answerAll());
+    startSettled(f, service);
     // C's program now has no icon: the shell answers for it instead.
     desk.icons["C:/bin/c.exe"].clear();
     desk.files.insert("C:/bin/c.exe");
