@@ -85,12 +85,9 @@ mkdir -p "$(dirname "$prefix")"
     for attempt in 1 2 3; do
       wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
       wineserver -w
-      if wine reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null | tr -d '\r' |
-          grep -qiE "LogPixels[[:space:]]+REG_DWORD[[:space:]]+$want\$"; then
-        wineserver -w
-        break
-      fi
+      kept=$(wine reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null | tr -d '\r')
       wineserver -w
+      printf '%s\n' "$kept" | grep -qiE "LogPixels[[:space:]]+REG_DWORD[[:space:]]+$want\$" && break
       [ "$attempt" -lt 3 ] || { echo "wine-run: the prefix does not keep LogPixels=$dpi" >&2; exit 1; }
     done
   fi

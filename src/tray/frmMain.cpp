@@ -158,10 +158,10 @@ void frmMain::attachStartBtn() {
     s_.picStartBtn.bounds = Rect{0, 0, old.width(), old.height()};
     shell_.moveButtonInto(s_.hTaskbar, s_.picStartBtn.bounds);
     s_.picStartBtn.place = ButtonPlace::Taskbar;
-    // Out of sight until it stands in its place with its face: a click on it meanwhile would
-    // reach the system's start button once it is hidden for the copy. Hidden only now, in the
-    // taskbar: a button first shown there by the platform's show call, rather than moved there
-    // shown, takes the keyboard from the shell on some window systems.
+    // Out of sight until it stands in its place with its face (the copy needs the start button
+    // uncovered, and a click on a button about to hide would reach the system's start button).
+    // Hidden only now, in the taskbar: a button first shown there by the platform's show call,
+    // rather than moved there shown, takes the keyboard from the shell on some window systems.
     s_.picStartBtn.visible = false;
     shell_.showButton(false);
 
@@ -193,20 +193,16 @@ void frmMain::attachStartBtn() {
 
     if (taskbarSlidOff(found->taskbarRect, report.monitors)) {
         // Off the screen there is nothing to copy: the button hides with the bar, and the
-        // copy is taken when the bar slides back in.
+        // copy is taken when the bar slides back in (the button is hidden already).
         s_.taskbarSlidOff = true;
-        s_.picStartBtn.visible = false;
-        shell_.showButton(false);
         if (s_.hWinStartBtn != 0) {
             shell_.setWindowText(s_.hWinStartBtn, "start");
         }
         return;
     }
 
-    // Uncovered, the system start button shows itself with the caption "VLM":
-    // that is the face the copy takes.
-    s_.picStartBtn.visible = false;
-    shell_.showButton(false);
+    // Uncovered (the button is hidden), the system start button shows itself with the
+    // caption "VLM": that is the face the copy takes.
     shell_.paintUncovered(s_.hWinStartBtn);
 
     s_.picStartBtn.picture = captureStartButton(w, h);

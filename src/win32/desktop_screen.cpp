@@ -7,7 +7,6 @@
 #include "win32/handles.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace kesk::win {
 
@@ -81,8 +80,9 @@ const char* knownClass(HWND hwnd) noexcept {
     return "";
 }
 
-void collectTaskbar(HWND hwnd, const char* cls, ShellReport& report) {
-    if (std::string_view(cls) == "Shell_TrayWnd" && GetWindowTextLengthW(hwnd) != 0) {
+void collectTaskbar(HWND hwnd, const char* cls, bool primary, ShellReport& report) {
+    // A window of the primary class with a title is some other program's.
+    if (primary && GetWindowTextLengthW(hwnd) != 0) {
         return;
     }
     ShellTaskbar t;
@@ -99,14 +99,14 @@ void collectTaskbar(HWND hwnd, const char* cls, ShellReport& report) {
 // the top. Asked by class, so that the window manager sorts them out rather than one question
 // per window of every program: a report is made at every build.
 void collectTopLevel(ShellReport& report) {
-    for (const auto& [wide, cls] :
-         {std::pair{L"Shell_TrayWnd", "Shell_TrayWnd"},
-          std::pair{L"Shell_SecondaryTrayWnd", "Shell_SecondaryTrayWnd"}}) {
+    for (const bool primary : {true, false}) {
+        const wchar_t* wide = primary ? L"Shell_TrayWnd" : L"Shell_SecondaryTrayWnd";
+        const char* cls = primary ? "Shell_TrayWnd" : "Shell_SecondaryTrayWnd";
         HWND w = FindWindowExW(nullptr, nullptr, wide, nullptr);
-        for (std::size_t n = 0; w != nullptr && n < kMaxReportedWindows; ++n) {
-            if (report.taskbars.size() < kMaxReportedWindows) {
-                collectTaskbar(w, cls, report);
-            }
+        for (std::size_t n = 0; w != nullptr && n < kMaxReportedWindows &&
+                                report.taskbars.size() < kMaxReportedWindows;
+             ++n) {
+            collectTaskbar(w, cls, primary, report);
             w = FindWindowExW(nullptr, w, wide, nullptr);
         }
     }
