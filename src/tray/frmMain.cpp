@@ -74,9 +74,23 @@ void frmMain::Form_Load() noexcept {
     s_.menuBarVisible = false;
     skipOnError([&] { shell_.hideMainWindow(); });
     skipOnError([&] { shell_.hideFromTaskList(); });
-    skipOnError([&] { installTrayIcon(); });
-    skipOnError([&] { attachStartBtn(); });
-    skipOnError([&] { menu_.construct(); });
+    // The rest each on a turn of its own: the window's thread answers in between, and a click
+    // that comes meanwhile finds the program started. A shut-down meanwhile ends them.
+    const auto step = [this](std::function<void()> work) {
+        auto guarded = [this, work] {
+            if (!s_.shuttingDown) {
+                skipOnError(work);
+            }
+        };
+        try {
+            shell_.later(guarded);
+        } catch (...) {
+            guarded(); // not even queued: done now rather than never
+        }
+    };
+    step([this] { installTrayIcon(); });
+    step([this] { attachStartBtn(); });
+    step([this] { menu_.construct(); });
 }
 
 // --- Taskbar button --------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // side carries both out; the unit tests record the calls.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ class ShellPort {
     virtual ~ShellPort() = default;
 
     // --- The main window ------------------------------------------------------------------
+    // Runs `step` on a later turn of the window's thread, after what was asked before it and
+    // before input that comes meanwhile. By default at once.
+    virtual void later(std::function<void()> step) { step(); }
     virtual void hideMainWindow() = 0;
     virtual void hideFromTaskList() = 0;
     // Destroys the main window (the process goes on until terminateProcess).

@@ -127,6 +127,26 @@ void MainWindow::load() {
     presenter_.Form_Load();
 }
 
+void MainWindow::later(std::function<void()> step) {
+    steps_.push_back(std::move(step));
+    // A posted message comes before any input that arrives after it. Without one (a queue
+    // that is full), the steps run now rather than never.
+    if (hwnd() == nullptr || PostMessageW(hwnd(), msg::kStep, 0, 0) == FALSE) {
+        while (!steps_.empty()) {
+            runStep();
+        }
+    }
+}
+
+void MainWindow::runStep() {
+    if (steps_.empty()) {
+        return;
+    }
+    std::function<void()> step = std::move(steps_.front());
+    steps_.pop_front();
+    guardEvent(step);
+}
+
 LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == msg::kTrayNotify) {
         presenter_.pic1_MouseMove(trayMouseOf(lParam));
@@ -137,6 +157,9 @@ LRESULT MainWindow::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
+    case msg::kStep:
+        runStep();
+        return 0;
     case msg::kStartMenuClosed:
         presenter_.systemStartMenuClosed();
         return 0;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,8 +28,13 @@ class MainWindow final : public Window, private ShellPort {
 
     // Creates the hidden main window and the taskbar button inside it.
     bool create(HICON programIcon);
-    // Form_Load: the whole start-up (it may end the process: second copy).
+    // Form_Load: the whole start-up (it may end the process: second copy). Its steps after
+    // the first run on later turns of the window's thread (later()).
     void load();
+    // Runs `step` on a later turn of this window's thread, one step per turn, in order.
+    void later(std::function<void()> step) override;
+    // Steps are waiting.
+    bool startingUp() const noexcept { return !steps_.empty(); }
 
     frmMain& presenter() noexcept { return presenter_; }
     HWND buttonWindow() const noexcept { return button_.hwnd(); }
@@ -45,6 +51,8 @@ class MainWindow final : public Window, private ShellPort {
     LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    void runStep();
+
     // ShellPort
     void hideMainWindow() override;
     void hideFromTaskList() override;
@@ -88,6 +96,7 @@ class MainWindow final : public Window, private ShellPort {
     HWINEVENTHOOK showHook_ = nullptr;
     HWINEVENTHOOK moveHook_ = nullptr;
     int settleTicksLeft_ = 0;
+    std::deque<std::function<void()>> steps_;
 };
 
 } // namespace kesk::win

@@ -64,6 +64,12 @@ MenuPort::~MenuPort() {
 }
 
 void MenuPort::ensureLoaded() {
+    createView();
+    loadView();
+    finishConstruct();
+}
+
+void MenuPort::createView() {
     if (view_) {
         return;
     }
@@ -85,7 +91,24 @@ void MenuPort::ensureLoaded() {
     view->onUnloadRequest = [this] { unload(); };
     presenter_ = std::move(presenter);
     view_ = std::move(view);
+    viewLoaded_ = false;
+}
+
+void MenuPort::loadView() {
+    if (!view_ || viewLoaded_) {
+        return;
+    }
+    viewLoaded_ = true;
     view_->load();
+}
+
+void MenuPort::finishConstruct() {
+    if (!constructPending_ || !loaded()) {
+        return;
+    }
+    constructPending_ = false;
+    presenter_->Form_Construct();
+    view_->render();
 }
 
 bool MenuPort::isVisible() {
@@ -109,7 +132,7 @@ void MenuPort::showFromKeys() {
 }
 
 void MenuPort::hide() {
-    if (!view_) {
+    if (!loaded()) {
         return;
     }
     presenter_->Hide();
@@ -117,7 +140,7 @@ void MenuPort::hide() {
 }
 
 void MenuPort::unload() {
-    if (!view_) {
+    if (!loaded()) {
         return;
     }
     presenter_->Form_Unload();
@@ -131,12 +154,21 @@ void MenuPort::unload() {
     }
     retiredView_ = std::move(view_);
     retiredPresenter_ = std::move(presenter_);
+    viewLoaded_ = false;
+    constructPending_ = false;
 }
 
 void MenuPort::construct() {
-    ensureLoaded();
-    presenter_->Form_Construct();
-    view_->render();
+    constructPending_ = true;
+    if (loaded() || !later_) {
+        ensureLoaded();
+        return;
+    }
+    // Each step on a turn of its own, in order; whatever a click or the hotkey needs before
+    // the steps got to it is done for them (ensureLoaded), and a step finds it done.
+    later_([this] { createView(); });
+    later_([this] { loadView(); });
+    later_([this] { finishConstruct(); });
 }
 
 DWORD MenuPort::outsideChange() noexcept {

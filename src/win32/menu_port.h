@@ -56,6 +56,10 @@ class MenuPort final : public MenuWindowPort {
     void setSaveFailedReport(frmVelora::SaveFailedReport report) {
         saveFailed_ = std::move(report);
     }
+    // Runs a step on a later turn of the window's thread. With it, the first construct()
+    // loads the window in steps (window, first build, second build), so that the thread
+    // answers in between; without it, everything is done at once.
+    void setLater(std::function<void(std::function<void()>)> later) { later_ = std::move(later); }
     // Hears the hotkey combination after every build of every window this port loads.
     void setHotkeyReport(frmVelora::HotkeyReport report) { hotkey_ = std::move(report); }
 
@@ -70,10 +74,10 @@ class MenuPort final : public MenuWindowPort {
     // as they are when it next loads). Returns when to look again unasked, in milliseconds.
     DWORD outsideChange() noexcept;
 
-    bool loaded() const noexcept { return view_ != nullptr; }
+    bool loaded() const noexcept { return view_ != nullptr && viewLoaded_; }
     // The loaded window's view and presenter; nullptr while unloaded.
-    MenuView* view() noexcept { return view_.get(); }
-    frmVelora* presenter() noexcept { return presenter_.get(); }
+    MenuView* view() noexcept { return loaded() ? view_.get() : nullptr; }
+    frmVelora* presenter() noexcept { return loaded() ? presenter_.get() : nullptr; }
     PictureWorker& pictureWorker() noexcept { return pictures_; }
 
   private:
@@ -81,6 +85,11 @@ class MenuPort final : public MenuWindowPort {
     // Form_Load, which builds. Throws RuntimeError when the platform refuses
     // the window.
     void ensureLoaded();
+    // The steps of a load: the window and its controls, its Form_Load (the first build),
+    // and the build that construct() asked for once the window is loaded.
+    void createView();
+    void loadView();
+    void finishConstruct();
 
     Desktop& desktop_;
     HWND owner_ = nullptr;
@@ -92,6 +101,10 @@ class MenuPort final : public MenuWindowPort {
     frmVelora::HotkeyReport hotkey_;
     std::unique_ptr<frmVelora> presenter_;
     std::unique_ptr<MenuView> view_;
+    bool viewLoaded_ = false;
+    // construct() came while the window was still loading: its build follows the load.
+    bool constructPending_ = false;
+    std::function<void(std::function<void()>)> later_;
     // The last unloaded window, hidden, kept until the next load.
     std::unique_ptr<frmVelora> retiredPresenter_;
     std::unique_ptr<MenuView> retiredView_;

@@ -533,7 +533,18 @@ void MenuView::render() {
     // Showing and hiding belong to handlers that change `visible`; a render that finds it
     // unchanged leaves the window as it is.
     if (s.visible != renderedVisible_) {
-        ShowWindow(hwnd(), s.visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+        if (s.visible) {
+            // Shown without its painting: the window and each control then paint on turns of
+            // their own (WM_PAINT), and the thread answers in between. Shown with it, the
+            // platform may erase and paint every control inside this one call.
+            SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW |
+                             SWP_NOREDRAW);
+            RedrawWindow(hwnd(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        } else {
+            ShowWindow(hwnd(), SW_HIDE);
+        }
         renderedVisible_ = s.visible;
     }
 

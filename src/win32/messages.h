@@ -14,6 +14,8 @@ inline constexpr UINT kStartMenuClosed = WM_APP + 4;
 inline constexpr UINT kTaskbarEvent = WM_APP + 5;
 // The watched taskbar moved or changed its size (one message for any number of moves).
 inline constexpr UINT kTaskbarMoved = WM_APP + 6;
+// One step of the start-up is waiting for the main window's thread.
+inline constexpr UINT kStep = WM_APP + 7;
 // Tells the menu window that item pictures read on the picture worker are waiting.
 inline constexpr UINT kPicturesReady = WM_APP + 20;
 // The menu window's DPI changed: it is built again at the new one, outside the message that

@@ -71,6 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     menu.setOwner(main.hwnd());
+    menu.setLater([&main](std::function<void()> step) { main.later(std::move(step)); });
     menu.setSaveFailedReport(
         [&main](const std::string& folder) { main.presenter().saveFailed(folder); });
     // The hotkey shows the menu, on the monitor under the pointer, or hides it.

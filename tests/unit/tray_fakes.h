@@ -4,6 +4,7 @@
 // assert the order across both.
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -137,7 +138,25 @@ class FakeShell : public ShellPort {
     std::function<void()> onTerminate;
     std::function<void()> onUnloadMain;
     bool throwOnRemove = false;
+    // Steps asked to run later wait in `steps` (otherwise they run at once).
+    bool deferSteps = false;
+    std::deque<std::function<void()>> steps;
 
+    void later(std::function<void()> step) override {
+        if (!deferSteps) {
+            step();
+            return;
+        }
+        log_.push_back("later");
+        steps.push_back(std::move(step));
+    }
+    void runSteps() {
+        while (!steps.empty()) {
+            auto step = std::move(steps.front());
+            steps.pop_front();
+            step();
+        }
+    }
     void hideMainWindow() override { log_.push_back("main.hide"); }
     void hideFromTaskList() override { log_.push_back("main.hideFromTaskList"); }
     void unloadMainWindow() override {

@@ -66,6 +66,37 @@ TEST_F(FrmMainTest, StartUpRunsItsStepsInOrderAndBuildsTheMenuTwice) {
     EXPECT_EQ(count("terminate"), 0);
 }
 
+TEST_F(FrmMainTest, TheStepsAfterHidingRunOnLaterTurnsAndNotAfterAShutDown) {
+    struct Case {
+        const char* name;
+        std::function<void(frmMain&)> meanwhile;
+        bool started;
+    };
+    const Case cases[] = {
+        {"nothing meanwhile: the same start-up as at once", [](frmMain&) {}, true},
+        {"the shut-down meanwhile: no icon, no button, no build",
+         [](frmMain& f) { f.menuBarExit_Click(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CallLog steps;
+        FakeShell deferring{steps};
+        FakeMenu menus{steps};
+        deferring.deferSteps = true;
+        frmMain f{desktop, deferring, menus, [] {}};
+        f.Form_Load();
+        EXPECT_EQ(steps.back(), "later");
+        EXPECT_EQ(deferring.steps.size(), 3u);
+        EXPECT_FALSE(deferring.trayIconPresent);
+        EXPECT_EQ(menus.builds, 0);
+        c.meanwhile(f);
+        deferring.runSteps();
+        EXPECT_EQ(menus.builds, c.started ? 2 : 0);
+        EXPECT_EQ(deferring.added.hWnd != 0, c.started);
+        EXPECT_EQ(deferring.buttonParent == deferring.taskbar, c.started);
+    }
+}
+
 TEST_F(FrmMainTest, ASecondCopyShowsItsMessageAndShutsDownWithoutStarting) {
     struct Case {
         std::vector<std::string> processes;

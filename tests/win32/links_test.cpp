@@ -9,6 +9,7 @@
 #include "win32/desktop_win32.h"
 #include "win32/main_window.h"
 #include "win32/menu_port.h"
+#include "win32/window_test_support.h"
 #include "win32/wtext.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,7 @@ TEST_F(CatalogueWhereUsersPutIt, AReadOnlyFolderFailsVisiblyOnceAndKeepsTheFile)
     menu.setSaveFailedReport(
         [&main](const std::string& where) { main.presenter().saveFailed(where); });
     main.load();
+    ASSERT_TRUE(waitFor([&] { return !main.startingUp(); }));
     ASSERT_FALSE(main.presenter().state().refused);
     menu.construct();
     frmVelora* presenter = menu.presenter();
@@ -175,7 +177,8 @@ TEST_F(CatalogueWhereUsersPutIt, AReadOnlyFolderFailsVisiblyOnceAndKeepsTheFile)
     EXPECT_EQ(terminations, 0);
     EXPECT_TRUE(IsWindow(main.hwnd()));
     menu.construct();
-    EXPECT_FALSE(menu.presenter()->state().lastBuildFailed);
+    ASSERT_EQ(menu.presenter(), presenter);
+    EXPECT_FALSE(presenter->state().lastBuildFailed);
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"notFound.ico", "skin", "velora.ini"}));
 
     // Nothing was quietly redirected into the user's virtual store.

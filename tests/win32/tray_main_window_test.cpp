@@ -199,6 +199,17 @@ class MainWindowTest : public ::testing::Test {
         main.reset();
         app::overrideForTests("", "");
     }
+    // The start-up as the program runs it: Form_Load, then its steps on later turns.
+    void load() {
+        main->load();
+        finishStartUp();
+    }
+    void finishStartUp() {
+        for (int turns = 0; main->startingUp() && turns < 100; ++turns) {
+            pump(10);
+        }
+        ASSERT_FALSE(main->startingUp());
+    }
     bool haveTaskbar() const {
         return taskbar != nullptr && startButton != nullptr && IsWindowVisible(taskbar) != FALSE;
     }
@@ -222,6 +233,11 @@ TEST_F(MainWindowTest, StartUpPutsTheButtonOverTheStartButtonAndAnIconInTheTray)
         GTEST_SKIP() << "no taskbar on this desktop";
     }
     main->load();
+    // The window's thread is back before the tray icon, the button and the menu's build.
+    EXPECT_TRUE(main->startingUp());
+    EXPECT_EQ(menu.builds, 0);
+    EXPECT_FALSE(trayIconPresent(main->presenter().state().trayIconData));
+    finishStartUp();
     EXPECT_EQ(stamps, 1);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(menu.builds, 1);
@@ -288,7 +304,7 @@ TEST_F(MainWindowTest, StartUpPutsTheButtonOverTheStartButtonAndAnIconInTheTray)
 }
 
 TEST_F(MainWindowTest, ClicksOnTheButtonToggleTheMenuAndADoubleClickHidesIt) {
-    main->load();
+    load();
     HWND button = main->buttonWindow();
     click(button, WM_LBUTTONDOWN, WM_LBUTTONUP);
     EXPECT_TRUE(menu.visible);
@@ -313,7 +329,7 @@ TEST_F(MainWindowTest, ClicksOnTheButtonToggleTheMenuAndADoubleClickHidesIt) {
 }
 
 TEST_F(MainWindowTest, ADoubleClickWhoseReleaseWentElsewhereDoesNotSwallowTheNextClick) {
-    main->load();
+    load();
     HWND button = main->buttonWindow();
     click(button, WM_LBUTTONDOWN, WM_LBUTTONUP);
     // The shell's start button, pressed by the double click, took the release.
@@ -329,7 +345,7 @@ TEST_F(MainWindowTest, ADoubleClickWhoseReleaseWentElsewhereDoesNotSwallowTheNex
 }
 
 TEST_F(MainWindowTest, OnlyTheRightButtonsReleaseOverTheIconOpensTheTrayMenu) {
-    main->load();
+    load();
     struct Seen {
         bool open = false;
         int items = 0;
@@ -374,7 +390,7 @@ TEST_F(MainWindowTest, OnlyTheRightButtonsReleaseOverTheIconOpensTheTrayMenu) {
 }
 
 TEST_F(MainWindowTest, EndingTheSessionRunsTheShutDown) {
-    main->load();
+    load();
     const TrayIconData icon = main->presenter().state().trayIconData;
     ASSERT_TRUE(trayIconPresent(icon));
     HWND hwnd = main->hwnd();
@@ -391,7 +407,7 @@ TEST_F(MainWindowTest, EndingTheSessionRunsTheShutDown) {
 }
 
 TEST_F(MainWindowTest, CloseRunsTheShutDownOnce) {
-    main->load();
+    load();
     const TrayIconData icon = main->presenter().state().trayIconData;
     SendMessageW(main->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(terminations, 1);
@@ -400,7 +416,7 @@ TEST_F(MainWindowTest, CloseRunsTheShutDownOnce) {
 }
 
 TEST_F(MainWindowTest, ANewTaskbarGetsTheIconBack) {
-    main->load();
+    load();
     const TrayIconData icon = main->presenter().state().trayIconData;
     ASSERT_TRUE(win::removeTrayIcon(icon));
     ASSERT_FALSE(trayIconPresent(icon));
@@ -412,7 +428,7 @@ TEST_F(MainWindowTest, ANewTaskbarGetsTheIconBack) {
 }
 
 TEST_F(MainWindowTest, ADestroyedButtonIsMadeAgainOnTheNextAttach) {
-    main->load();
+    load();
     DestroyWindow(main->buttonWindow()); // as when its taskbar went away
     main->presenter().menuToggleVLM_Click();
     main->presenter().menuToggleVLM_Click();
@@ -423,7 +439,7 @@ TEST_F(MainWindowTest, ADestroyedButtonIsMadeAgainOnTheNextAttach) {
 }
 
 TEST_F(MainWindowTest, TheAboutBoxIsModalShowsItsTextsAndClosesOnAnyKey) {
-    main->load();
+    load();
     struct Seen {
         bool open = false;
         std::wstring credits;
@@ -534,7 +550,7 @@ TEST_F(MainWindowTest, ASecondCopyGetsTheCriticalMessageAndEnds) {
         icon = hasIconControl(box);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
-    main->load();
+    load();
     EXPECT_EQ(caption, L"Error");
     EXPECT_EQ(text, L"Sorry, aber KeskVLM ist schon gestartet!");
     EXPECT_TRUE(icon);
