@@ -33,14 +33,7 @@ bool FolderWatch::start(const std::vector<std::wstring>& folders, Changed change
             notifications_.push_back(h);
         }
     }
-    stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (notifications_.empty() || stopEvent_ == nullptr) {
-        stop();
-        return false;
-    }
-    try {
-        thread_ = std::thread([this] { waitForChanges(); });
-    } catch (...) {
+    if (notifications_.empty()) {
         stop();
         return false;
     }
@@ -48,37 +41,32 @@ bool FolderWatch::start(const std::vector<std::wstring>& folders, Changed change
 }
 
 void FolderWatch::stop() noexcept {
-    if (stopEvent_ != nullptr) {
-        SetEvent(stopEvent_);
-    }
-    if (thread_.joinable()) {
-        thread_.join();
-    }
     for (HANDLE h : notifications_) {
         FindCloseChangeNotification(h);
     }
     notifications_.clear();
-    if (stopEvent_ != nullptr) {
-        CloseHandle(stopEvent_);
-        stopEvent_ = nullptr;
-    }
     destroy();
 }
 
-void FolderWatch::waitForChanges() noexcept {
-    std::vector<HANDLE> waitOn{stopEvent_};
-    waitOn.insert(waitOn.end(), notifications_.begin(), notifications_.end());
-    const HWND target = hwnd();
-    for (;;) {
-        const DWORD got = WaitForMultipleObjects(static_cast<DWORD>(waitOn.size()), waitOn.data(),
-                                                 FALSE, INFINITE);
-        if (got <= WAIT_OBJECT_0 || got >= WAIT_OBJECT_0 + waitOn.size()) {
-            return; // asked to stop, or the wait itself failed
-        }
-        PostMessageW(target, kChangedMessage, 0, 0);
-        if (FindNextChangeNotification(waitOn[got - WAIT_OBJECT_0]) == FALSE) {
-            return;
-        }
+void FolderWatch::wait(DWORD timeoutMs) noexcept {
+    const auto count = static_cast<DWORD>(notifications_.size());
+    const DWORD got = MsgWaitForMultipleObjectsEx(count, notifications_.data(), timeoutMs,
+                                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (got == WAIT_FAILED) {
+        // A wait that fails would fail again at once: the folders go unwatched rather than
+        // the thread spinning.
+        stop();
+        return;
+    }
+    if (got >= WAIT_OBJECT_0 + count) {
+        return; // a message, or the time is up
+    }
+    const std::size_t i = got - WAIT_OBJECT_0;
+    PostMessageW(hwnd(), kChangedMessage, 0, 0);
+    if (FindNextChangeNotification(notifications_[i]) == FALSE) {
+        // Signalled for good: that folder is no longer watched.
+        FindCloseChangeNotification(notifications_[i]);
+        notifications_.erase(notifications_.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
 

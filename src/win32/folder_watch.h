@@ -1,15 +1,15 @@
 #pragma once
 // Hears of changes another program makes in the program's folder and its skin folder.
-// A thread waits on the system's change notifications and only posts; the window's
-// thread gathers a burst of changes (an editor's save writes several times) into one
-// call of `changed`, which answers when to look again unasked (0: no need). A folder that
-// cannot be watched (a network drive, no watches left) is simply not watched.
+// The window's thread waits on the system's change notifications together with its messages
+// (wait()), so the watch holds no thread of its own; it gathers a burst of changes (an
+// editor's save writes several times) into one call of `changed`, which answers when to look
+// again unasked (0: no need). A folder that cannot be watched (a network drive, no watches
+// left) is simply not watched.
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "win32/window.h"
@@ -31,14 +31,17 @@ class FolderWatch final : public Window {
 
     // Starts watching `folders` (missing ones are skipped). False when nothing is watched.
     bool start(const std::vector<std::wstring>& folders, Changed changed);
-    // Ends the watch; the thread is gone when it returns.
+    // Ends the watch.
     void stop() noexcept;
+    // Waits up to `timeoutMs` until a message arrives for this thread or a watched folder
+    // changes; a change is taken in (the call about it comes through the message queue). The
+    // message loop's wait in place of GetMessage's.
+    void wait(DWORD timeoutMs) noexcept;
 
   protected:
     LRESULT onMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
-    void waitForChanges() noexcept;
     // Tells `changed` (for the quiet time's timer or the look-again one) and sets the next look.
     void report(UINT_PTR timer);
 
@@ -47,8 +50,6 @@ class FolderWatch final : public Window {
     bool waiting_ = false;
     ULONGLONG firstChange_ = 0;
     std::vector<HANDLE> notifications_;
-    HANDLE stopEvent_ = nullptr;
-    std::thread thread_;
 };
 
 } // namespace kesk::win

@@ -7,52 +7,61 @@
 
 namespace kesk::win {
 
-WorkQueue::WorkQueue() : shared_(std::make_shared<Shared>()) {
+WorkQueue::WorkQueue() : shared_(std::make_shared<Shared>()) {}
+
+WorkQueue::~WorkQueue() {
+    const std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->stop = true;
+    shared_->jobs.clear();
+}
+
+void WorkQueue::post(std::function<void()> job) {
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->jobs.push_back(std::move(job));
+        if (shared_->running) {
+            return;
+        }
+        shared_->running = true;
+    }
+    // Jobs are rare: a thread runs them while there are any and then ends, rather than
+    // holding its stack for the life of the process.
     try {
         std::thread([shared = shared_] {
             for (;;) {
-                std::function<void()> job;
+                std::function<void()> next;
                 {
-                    std::unique_lock<std::mutex> lock(shared->mutex);
-                    shared->wake.wait(lock, [&] { return shared->stop || !shared->jobs.empty(); });
-                    if (shared->stop) {
+                    const std::lock_guard<std::mutex> lock(shared->mutex);
+                    if (shared->stop || shared->jobs.empty()) {
+                        shared->running = false;
                         return;
                     }
-                    job = std::move(shared->jobs.front());
+                    next = std::move(shared->jobs.front());
                     shared->jobs.pop_front();
                 }
                 try {
-                    job();
+                    next();
                 } catch (...) {
                     // A job's failure is its own; the queue goes on.
                 }
             }
         }).detach();
-        running_ = true;
     } catch (...) {
-        running_ = false; // without a thread, jobs run where they are posted
+        // Without a thread, the jobs run where they are posted.
+        std::deque<std::function<void()>> now;
+        {
+            const std::lock_guard<std::mutex> lock(shared_->mutex);
+            shared_->running = false;
+            now.swap(shared_->jobs);
+        }
+        for (auto& j : now) {
+            try {
+                j();
+            } catch (...) {
+                // As on the thread: a job's failure is its own.
+            }
+        }
     }
-}
-
-WorkQueue::~WorkQueue() {
-    {
-        const std::lock_guard<std::mutex> lock(shared_->mutex);
-        shared_->stop = true;
-        shared_->jobs.clear();
-    }
-    shared_->wake.notify_all();
-}
-
-void WorkQueue::post(std::function<void()> job) {
-    if (!running_) {
-        job();
-        return;
-    }
-    {
-        const std::lock_guard<std::mutex> lock(shared_->mutex);
-        shared_->jobs.push_back(std::move(job));
-    }
-    shared_->wake.notify_one();
 }
 
 MenuPort::~MenuPort() {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -34,12 +33,11 @@ class WorkQueue {
   private:
     struct Shared {
         std::mutex mutex;
-        std::condition_variable wake;
         std::deque<std::function<void()>> jobs;
+        bool running = false; // a thread is taking the jobs
         bool stop = false;
     };
     std::shared_ptr<Shared> shared_;
-    bool running_ = false;
 };
 
 class MenuPort final : public MenuWindowPort {

@@ -88,15 +88,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     watch.start({folder, folder + L"\\skin"}, [&menu] { return menu.outsideChange(); });
 
     // The shut-down ends the process from inside a handler; this loop only
-    // returns if the thread is told to quit some other way.
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // The menu sees its keys first, as a dialog does.
-        if (menu.view() != nullptr && menu.view()->translateKey(msg)) {
-            continue;
+    // returns if the thread is told to quit some other way. Between messages it waits on the
+    // folder watch too.
+    MSG msg{};
+    for (bool quit = false; !quit;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            // The menu sees its keys first, as a dialog does.
+            if (menu.view() != nullptr && menu.view()->translateKey(msg)) {
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        if (!quit) {
+            watch.wait(INFINITE);
+        }
     }
     if (ole) {
         OleUninitialize();

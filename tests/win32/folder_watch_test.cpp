@@ -17,6 +17,20 @@ namespace fs = std::filesystem;
 namespace kesk::win {
 namespace {
 
+// Runs this thread's messages and the watch's waits, as the program's message loop does, until
+// `done` or `ms` have passed; whether `done` came true.
+template <class P> bool waitWatching(FolderWatch& watch, P done, int ms) {
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (!done()) {
+        if (GetTickCount64() > until) {
+            return false;
+        }
+        test::pump();
+        watch.wait(10);
+    }
+    return true;
+}
+
 class FolderWatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -72,17 +86,21 @@ TEST_F(FolderWatchTest, ABurstOfWritesComesAsOneCallAndAWatchThatCouldNotStartCa
     for (int i = 0; i < 20; ++i) {
         std::ofstream(dir_ / "velora.ini", std::ios::trunc) << "[Window]\nn=" << i << "\n";
     }
-    ASSERT_TRUE(test::waitFor([&] { return calls > 0; }, 10000)) << "the write was not heard";
+    ASSERT_TRUE(waitWatching(
+        watch, [&] { return calls > 0; }, 10000))
+        << "the write was not heard";
     // Whatever else the burst sends arrives within the longest wait; none of it is a new call
     // unless the writes outlasted the quiet time, which twenty small writes do not.
-    test::waitFor([] { return false; }, 3 * static_cast<int>(FolderWatch::kLongestWaitMs));
+    waitWatching(
+        watch, [] { return false; }, 3 * static_cast<int>(FolderWatch::kLongestWaitMs));
     EXPECT_LE(calls, 2);
     EXPECT_EQ(failedCalls, 0);
     // A change after the watch ends is not heard.
     watch.stop();
     const int before = calls;
     std::ofstream(dir_ / "velora.ini", std::ios::trunc) << "[Window]\n";
-    test::waitFor([] { return false; }, 3 * static_cast<int>(FolderWatch::kLongestWaitMs));
+    waitWatching(
+        watch, [] { return false; }, 3 * static_cast<int>(FolderWatch::kLongestWaitMs));
     EXPECT_EQ(calls, before);
 }
 
