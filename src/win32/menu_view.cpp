@@ -937,6 +937,16 @@ void MenuView::restoreOrigin(HWND list, POINT wanted) {
     }
 }
 
+void MenuView::settleLayout(HWND list) {
+    // A list lays out all its entries at the first painting that finds it holding any: under
+    // Wine a tenth of a millisecond an entry, at once. Painted into memory with its first
+    // entry, it lays out that one, and later paintings only the entries they show.
+    const UniqueDC scratch(CreateCompatibleDC(nullptr));
+    if (scratch) {
+        SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(scratch.get()), PRF_CLIENT);
+    }
+}
+
 void MenuView::insertEntries(std::size_t k, std::size_t from) {
     const std::vector<ListEntry>& entries = presenter_.state().lstViewA[k].entries;
     HWND list = lists_[k];
@@ -959,6 +969,9 @@ void MenuView::insertEntries(std::size_t k, std::size_t from) {
         const auto at = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         if (at < 0) {
             break;
+        }
+        if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 1) {
+            settleLayout(list);
         }
         shown.push_back(e);
         // The entry's nudge, from the place the control's arrangement gave it.

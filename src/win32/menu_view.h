@@ -109,6 +109,8 @@ class MenuView final : public Window {
     void insertEntries(std::size_t k, std::size_t from);
     // Scrolls the list back to where LVM_GETORIGIN reported `wanted`.
     void restoreOrigin(HWND list, POINT wanted);
+    // Has a list that just took its first entry lay out what it holds.
+    static void settleLayout(HWND list);
     // Invalidates each window whose own painting would differ from what it shows.
     void invalidateChangedLooks(bool everything);
     void paintPlaceholder(std::size_t k, const NMLVCUSTOMDRAW& cd);
