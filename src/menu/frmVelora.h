@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -442,6 +443,8 @@ class frmVelora {
     std::vector<std::size_t> finderRecords_; // finder item -> record
     std::int32_t finderBuild_ = -1;
     BackgroundWork backgroundWork_;
+    // Lives as long as this window: an answer that comes after it went finds it expired.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool keyboardOpened_ = false;
 
     void construct();

@@ -221,15 +221,40 @@ void frmVelora::startItem(const MenuItem& item, const char* operation) {
     }
     items_.lastLaunchStarted = false;
     const std::optional<LaunchPaths> launch = launchPaths(desktop_, item, items_.lastLaunchError);
-    if (launch) {
-        items_.lastLaunchStarted =
-            shellOpenFile(*items_.shell, launch->target, kShowDefault, launch->parameters,
-                          launch->directory, operation, items_.owner, &items_.lastLaunchError);
+    if (!launch) {
+        return;
     }
-    if (items_.lastLaunchStarted && !item.ID.empty()) {
-        // Never in the way of the start: counting fails quietly.
-        skipOnError([&] { countLaunch(recordIndex(item.ID, s_.menuItems.size())); });
-    }
+    // The shell may take its time (a program on a network path): its answer comes later, to
+    // a window that may have been rebuilt or unloaded meanwhile. The start is counted for the
+    // item it was made from, found again by its section after a rebuild.
+    shellOpenFileThen(*items_.shell, launch->target, kShowDefault, launch->parameters,
+                      launch->directory, operation, items_.owner,
+                      [this, alive = std::weak_ptr<int>(alive_), build = s_.buildCount,
+                       id = item.ID,
+                       section = item.Section](bool started, const ErrorRecord& error) {
+                          if (alive.expired()) {
+                              return;
+                          }
+                          items_.lastLaunchStarted = started;
+                          items_.lastLaunchError = error;
+                          if (!started || id.empty()) {
+                              return;
+                          }
+                          // Never in the way of the start: counting fails quietly.
+                          skipOnError([&] {
+                              if (build == s_.buildCount) {
+                                  countLaunch(recordIndex(id, s_.menuItems.size()));
+                                  return;
+                              }
+                              for (std::size_t r = 0; r < s_.menuItems.size(); ++r) {
+                                  if (!s_.menuItems[r].ID.empty() &&
+                                      sameSectionName(s_.menuItems[r].Section, section)) {
+                                      countLaunch(r);
+                                      return;
+                                  }
+                              }
+                          });
+                      });
 }
 
 void frmVelora::showItemMenu(std::size_t Index) noexcept {

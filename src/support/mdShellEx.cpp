@@ -176,35 +176,76 @@ std::string folderWindowParameters(const FileLocation& location) {
     return "/select," + quoted(location.selected);
 }
 
+namespace {
+
+// Any path with ".exe" in it counts as a program, and a program gets show command 0 whenever
+// parameters or a working directory come with it; the caller's show command reaches documents
+// only, and without both the request always opens in a normal window.
+std::int32_t showCommandFor(const std::string& file, std::int32_t showCommand,
+                            const std::string& parameters, const std::string& workingDirectory) {
+    if (parameters.empty() && workingDirectory.empty()) {
+        return kShowNormal;
+    }
+    return containsExe(file) ? kShowHide : showCommand;
+}
+
+// The shell call itself failed: what went wrong, rather than a made-up shell code.
+ErrorRecord callFailure(std::exception_ptr failure) noexcept {
+    ErrorRecord error;
+    skipOnError([&] {
+        error = recordOf(failure);
+        error.source = errorSource();
+    });
+    return error;
+}
+
+bool takeResult(std::intptr_t result, ErrorRecord* error) noexcept;
+
+} // namespace
+
 bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
                    const std::string& parameters, const std::string& workingDirectory,
                    const std::string& operation, OwnerHandle owner, ErrorRecord* error) noexcept {
-    // Any path with ".exe" in it counts as a program, and a program gets show
-    // command 0 whenever parameters or a working directory come with it; the
-    // caller's show command reaches documents only.
-    if (containsExe(file)) {
-        showCommand = kShowHide;
-    }
-
     std::intptr_t result = 0;
     try {
-        if (parameters.empty() && workingDirectory.empty()) {
-            result =
-                shell.execute(owner, operation, file, parameters, workingDirectory, kShowNormal);
-        } else {
-            result =
-                shell.execute(owner, operation, file, parameters, workingDirectory, showCommand);
-        }
+        result = shell.execute(owner, operation, file, parameters, workingDirectory,
+                               showCommandFor(file, showCommand, parameters, workingDirectory));
     } catch (...) {
-        // The shell call itself failed: report what went wrong rather than a
-        // made-up shell code.
         if (error != nullptr) {
-            *error = recordOf(std::current_exception());
-            skipOnError([&] { error->source = errorSource(); });
+            *error = callFailure(std::current_exception());
         }
         return false;
     }
+    return takeResult(result, error);
+}
 
+void shellOpenFileThen(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
+                       const std::string& parameters, const std::string& workingDirectory,
+                       const std::string& operation, OwnerHandle owner, ShellOpened done) noexcept {
+    const auto tell = [&done](bool started, const ErrorRecord& error) {
+        if (done) {
+            skipOnError([&] { done(started, error); });
+        }
+    };
+    try {
+        shell.executeThen(owner, operation, file, parameters, workingDirectory,
+                          showCommandFor(file, showCommand, parameters, workingDirectory),
+                          [done](std::intptr_t result) {
+                              // Never thrown back into the shell call: the request was taken.
+                              ErrorRecord error;
+                              const bool started = takeResult(result, &error);
+                              if (done) {
+                                  skipOnError([&] { done(started, error); });
+                              }
+                          });
+    } catch (...) {
+        tell(false, callFailure(std::current_exception()));
+    }
+}
+
+namespace {
+
+bool takeResult(std::intptr_t result, ErrorRecord* error) noexcept {
     // The full width of the result decides: on 64-bit Windows a success value
     // is never cut down to a failure code.
     if (result < 0 || result > 32) {
@@ -222,5 +263,7 @@ bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t s
     }
     return false;
 }
+
+} // namespace
 
 } // namespace kesk

@@ -5,6 +5,7 @@
 #include "support/errors.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,10 +24,20 @@ inline constexpr std::int32_t kShowDefault = 10;
 // success, a failure code 0 to 32 otherwise.
 class ShellExecutor {
   public:
+    using Done = std::function<void(std::intptr_t result)>;
+
     virtual ~ShellExecutor() = default;
     virtual std::intptr_t execute(OwnerHandle owner, const std::string& operation,
                                   const std::string& file, const std::string& parameters,
                                   const std::string& directory, std::int32_t showCommand) = 0;
+    // As execute, where the shell may take its time (a program on a network path that does
+    // not answer, an association slow to start) without holding the caller: `done` gets the
+    // result afterwards, on the caller's thread. By default at once.
+    virtual void executeThen(OwnerHandle owner, const std::string& operation,
+                             const std::string& file, const std::string& parameters,
+                             const std::string& directory, std::int32_t showCommand, Done done) {
+        done(execute(owner, operation, file, parameters, directory, showCommand));
+    }
 };
 
 // Hands `file` to the shell with `operation` ("open"). A file whose path
@@ -38,6 +49,13 @@ bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t s
                    const std::string& parameters, const std::string& workingDirectory,
                    const std::string& operation, OwnerHandle owner,
                    ErrorRecord* error = nullptr) noexcept;
+
+// shellOpenFile through executeThen: `done` hears whether the shell took the request and, when
+// it did not, the error record. Nothing is thrown.
+using ShellOpened = std::function<void(bool started, const ErrorRecord& error)>;
+void shellOpenFileThen(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
+                       const std::string& parameters, const std::string& workingDirectory,
+                       const std::string& operation, OwnerHandle owner, ShellOpened done) noexcept;
 
 // The error record for a shell failure code r (0 to 32): number and
 // description from the shell-error table, source "<exe name>.ZOvava".

@@ -1198,6 +1198,10 @@ void MenuView::paintPanel(HDC dc, const RECT& area, const ControlState& panel,
 }
 
 LRESULT MenuView::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == msg::kLaunchDone) {
+        guardEvent([&] { shell_.answer(wParam, lParam); });
+        return 0;
+    }
     if (msg == msg::kPicturesReady || (msg == WM_TIMER && wParam == kPictureTimer)) {
         guardEvent([this] { takePictures(); });
         return 0;

@@ -1,6 +1,7 @@
 // The menu window's view, using the menu: presses and clicks on the lists, the context panel's
 // highlight and commands, the editor's fields and buttons, and files dropped on the lists.
 #include "win32/menu_view.h"
+#include "win32/messages.h"
 
 #include "support/errors.h"
 #include "win32/wtext.h"
@@ -29,6 +30,7 @@ std::wstring windowText(HWND hwnd) {
 
 bool MenuView::createItemControls() {
     presenter_.setShell(&shell_, reinterpret_cast<OwnerHandle>(hwnd()));
+    shell_.notify(hwnd(), msg::kLaunchDone);
     // The lists' own procedure is swapped for ours, which knows its list from the window's
     // user data. (The platform's subclass helpers keep their state in a window property,
     // and under Wine every property read is a request to the window server: several per

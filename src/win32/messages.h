@@ -25,6 +25,10 @@ inline constexpr UINT kMenuDpiChanged = WM_APP + 21;
 // over.
 inline constexpr UINT kActivationSettled = WM_APP + 22;
 
+// The shell has carried out a start the menu window asked for on a thread of its own
+// (wParam: the request, lParam: the shell's result).
+inline constexpr UINT kLaunchDone = WM_APP + 23;
+
 // A window message (registered under this name) the menu window answers with the number of
 // builds it has run, so that a measurement from outside can count rebuilds.
 inline constexpr wchar_t kBuildsName[] = L"KeskVLM.Builds";

@@ -1,6 +1,11 @@
 #pragma once
 // The platform shell behind shellOpenFile: ShellExecuteW.
 
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+
 #include "support/mdShellEx.h"
 
 namespace kesk::win {
@@ -16,6 +21,26 @@ class Win32ShellExecutor final : public ShellExecutor {
     std::intptr_t execute(OwnerHandle owner, const std::string& operation, const std::string& file,
                           const std::string& parameters, const std::string& directory,
                           std::int32_t showCommand) override;
+
+    // Where executeThen's answers go: posted to `window` as `message` (wParam the request,
+    // lParam the result), and handed to answer() there. Without a window, executeThen answers
+    // at once.
+    void notify(HWND window, UINT message) noexcept {
+        window_ = window;
+        message_ = message;
+    }
+    // The request is carried out on a thread of its own; its answer comes through the window.
+    void executeThen(OwnerHandle owner, const std::string& operation, const std::string& file,
+                     const std::string& parameters, const std::string& directory,
+                     std::int32_t showCommand, Done done) override;
+    // On the window's thread, for the message: tells request `id` its result.
+    void answer(WPARAM id, LPARAM result);
+
+  private:
+    HWND window_ = nullptr;
+    UINT message_ = 0;
+    WPARAM next_ = 0;
+    std::map<WPARAM, Done> waiting_;
 };
 
 } // namespace kesk::win

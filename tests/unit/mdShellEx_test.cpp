@@ -185,5 +185,48 @@ TEST_F(ShellOpenFileTest, NeverThrowsWhateverTheShellDoes) {
     EXPECT_EQ(err.number, errnum::PathFileAccess);
 }
 
+TEST_F(ShellOpenFileTest, ThenTellsOnceWhatTheDirectCallReturns) {
+    struct Case {
+        const char* rule;
+        std::intptr_t result;
+        FakeShell::Throw throws;
+        bool doneThrows;
+        bool started;
+        std::int32_t error;
+    };
+    const Case cases[] = {
+        {"taken", 42, FakeShell::Throw::Nothing, false, true, 0},
+        {"refused: the shell's record", 2, FakeShell::Throw::Nothing, false, false,
+         errnum::FileNotFound},
+        {"the call failed: its own record", 42, FakeShell::Throw::RuntimeErr, false, false,
+         errnum::PathFileAccess},
+        {"a listener that throws is told once and nothing escapes", 42, FakeShell::Throw::Nothing,
+         true, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        shell.calls.clear();
+        shell.result = c.result;
+        shell.throws = c.throws;
+        int told = 0;
+        bool started = !c.started;
+        ErrorRecord error;
+        EXPECT_NO_THROW(shellOpenFileThen(shell, "C:\\Tools\\edit.exe", 10, "/x", "", "open", 0,
+                                          [&](bool s, const ErrorRecord& e) {
+                                              ++told;
+                                              started = s;
+                                              error = e;
+                                              if (c.doneThrows) {
+                                                  throw std::runtime_error("listener");
+                                              }
+                                          }));
+        EXPECT_EQ(told, 1);
+        EXPECT_EQ(started, c.started);
+        EXPECT_EQ(error.number, c.error);
+        ASSERT_EQ(shell.calls.size(), 1u);
+        EXPECT_EQ(shell.calls[0].show, kShowHide) << "the same show rules";
+    }
+}
+
 } // namespace
 } // namespace kesk

@@ -456,6 +456,81 @@ INSTANTIATE_TEST_SUITE_P(
                     CountCase{"the largest stays", "2000000000", 1, "2000000000"},
                     CountCase{"no start writes nothing", "3", 0, "3"}));
 
+// A shell that answers when the test says so, as the real one does from its own thread.
+class LateShell : public ShellExecutor {
+  public:
+    std::vector<Done> waiting;
+    std::intptr_t execute(OwnerHandle, const std::string&, const std::string&, const std::string&,
+                          const std::string&, std::int32_t) override {
+        return 42;
+    }
+    void executeThen(OwnerHandle, const std::string&, const std::string&, const std::string&,
+                     const std::string&, std::int32_t, Done done) override {
+        waiting.push_back(std::move(done));
+    }
+};
+
+TEST_F(MenuFixture, AStartTheShellAnswersLateIsCountedForItsItemWhateverHappenedMeanwhile) {
+    // Each case has an item of its own: this run's counts outlive a window.
+    const auto item = [](const std::string& section) {
+        return "[" + section + "]\nName=" + section + "\nTarget=D:\\" + section +
+               ".exe\nGroup=Tools\n";
+    };
+    using Meanwhile = std::function<void(std::optional<frmVelora>&, const std::string& started)>;
+    struct Case {
+        const char* rule;
+        Meanwhile meanwhile;
+        std::intptr_t answer;
+        const char* count; // the started item's Launches afterwards; "" for none
+        bool started;
+    };
+    const Meanwhile nothing = [](std::optional<frmVelora>&, const std::string&) {};
+    const Meanwhile otherFirst = [&](std::optional<frmVelora>& w, const std::string& started) {
+        writeFile(catalogue::cataloguePath(),
+                  std::string(kSettings) + item("Other") + item(started));
+        w->Form_Construct();
+    };
+    const Meanwhile removed = [&](std::optional<frmVelora>& w, const std::string&) {
+        writeFile(catalogue::cataloguePath(), std::string(kSettings) + item("Other"));
+        w->Form_Construct();
+    };
+    const Meanwhile gone = [](std::optional<frmVelora>& w, const std::string&) { w.reset(); };
+    const Case cases[] = {
+        {"nothing meanwhile", nothing, 42, "1", true},
+        {"a rebuild put another item first: counted by its section", otherFirst, 42, "1", true},
+        {"the item removed meanwhile: nothing counted", removed, 42, "", true},
+        {"the shell refused: not counted", nothing, 2, "", false},
+        {"the window went meanwhile: nothing at all", gone, 42, "", false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        const std::string section = "Late" + std::to_string(n++);
+        writeFile(catalogue::cataloguePath(), std::string(kSettings) + item(section));
+        LateShell shell;
+        std::optional<frmVelora> w(std::in_place, desk);
+        w->setShell(&shell, 1);
+        w->Form_Load();
+        w->Show();
+        w->lstViewA_MouseDown(0, 1, 0, 0, 0);
+        w->lstViewA_ItemClick(0, 0);
+        ASSERT_EQ(shell.waiting.size(), 1u);
+        EXPECT_FALSE(w->state().visible) << "the menu went at once";
+        c.meanwhile(w, section);
+        shell.waiting[0](c.answer);
+        clsINIFile ini;
+        ini.setFilename(catalogue::cataloguePath());
+        EXPECT_EQ(ini.getString(section, "Launches"), c.count);
+        EXPECT_EQ(ini.getString("Other", "Launches"), "");
+        if (w) {
+            EXPECT_EQ(w->lastLaunchStarted(), c.started);
+            if (!c.started) {
+                EXPECT_EQ(w->lastLaunchError().number, errnum::FileNotFound);
+            }
+        }
+    }
+}
+
 TEST_F(LaunchCount, ThreeStartsPutAnItemAheadOfAnEqualMatch) {
     start(keysCatalogue());
     run({type("not")});

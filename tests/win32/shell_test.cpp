@@ -274,5 +274,77 @@ TEST_F(ShellTest, MissingFileFailsWithFileNotFound) {
     EXPECT_EQ(err.source, "KeskVLM.ZOvava");
 }
 
+// A window that hands the executor its answers, as the menu window does.
+constexpr UINT kAnswer = WM_APP + 50;
+win::Win32ShellExecutor* answering = nullptr;
+LRESULT CALLBACK answerProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kAnswer && answering != nullptr) {
+        answering->answer(wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcW(h, msg, wParam, lParam);
+}
+
+TEST_F(ShellTest, AStartOnItsOwnThreadIsAnsweredThroughTheWindowOnce) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = answerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KeskShellAnswerTest";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    win::Win32ShellExecutor shell;
+    shell.notify(window, kAnswer);
+    answering = &shell;
+    struct Case {
+        std::string file;
+        bool started;
+        std::int32_t error;
+    };
+    const Case cases[] = {
+        {argdump(), true, 0},
+        {root() + "\\no such program.exe", false, errnum::FileNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        DeleteFileW(reportFile_.c_str());
+        int told = 0;
+        bool started = !c.started;
+        ErrorRecord error;
+        shellOpenFileThen(shell, c.file, kShowDefault, "", "", "open", 0,
+                          [&](bool s, const ErrorRecord& e) {
+                              ++told;
+                              started = s;
+                              error = e;
+                          });
+        EXPECT_EQ(told, 0) << "the call returned before the shell answered";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (told == 0 && std::chrono::steady_clock::now() < deadline) {
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&m);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(told, 1);
+        EXPECT_EQ(started, c.started);
+        EXPECT_EQ(error.number, c.error);
+        if (c.started) {
+            const auto deadline2 = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (GetFileAttributesW(reportFile_.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                   std::chrono::steady_clock::now() < deadline2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            EXPECT_NE(GetFileAttributesW(reportFile_.c_str()), INVALID_FILE_ATTRIBUTES)
+                << "the program ran";
+        }
+    }
+    // An answer for a request nobody waits for any more changes nothing.
+    shell.answer(12345, 42);
+    answering = nullptr;
+    DestroyWindow(window);
+}
+
 } // namespace
 } // namespace kesk
