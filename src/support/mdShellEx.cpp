@@ -199,7 +199,31 @@ ErrorRecord callFailure(std::exception_ptr failure) noexcept {
     return error;
 }
 
-bool takeResult(std::intptr_t result, ErrorRecord* error) noexcept;
+bool takeResult(std::intptr_t result, ErrorRecord* error) noexcept {
+    // The full width of the result decides: on 64-bit Windows a success value
+    // is never cut down to a failure code.
+    if (result < 0 || result > 32) {
+        return true;
+    }
+    if (error != nullptr) {
+        const auto r = static_cast<std::int32_t>(result);
+        ErrorRecord rec;
+        if (!skipOnError([&] { rec = shellErrorRecord(r); })) {
+            // Only memory exhaustion gets here; the number still tells the cause.
+            const ShellFailure f = shellFailure(r);
+            rec.number = f.number != 0 ? f.number : kShellErrorBase + r;
+        }
+        *error = std::move(rec);
+    }
+    return false;
+}
+
+// Tells `done`, if anyone listens; a listener's failure stays its own.
+void tell(const ShellOpened& done, bool started, const ErrorRecord& error) noexcept {
+    if (done) {
+        skipOnError([&] { done(started, error); });
+    }
+}
 
 } // namespace
 
@@ -222,11 +246,6 @@ bool shellOpenFile(ShellExecutor& shell, const std::string& file, std::int32_t s
 void shellOpenFileThen(ShellExecutor& shell, const std::string& file, std::int32_t showCommand,
                        const std::string& parameters, const std::string& workingDirectory,
                        const std::string& operation, OwnerHandle owner, ShellOpened done) noexcept {
-    const auto tell = [&done](bool started, const ErrorRecord& error) {
-        if (done) {
-            skipOnError([&] { done(started, error); });
-        }
-    };
     try {
         shell.executeThen(owner, operation, file, parameters, workingDirectory,
                           showCommandFor(file, showCommand, parameters, workingDirectory),
@@ -234,36 +253,11 @@ void shellOpenFileThen(ShellExecutor& shell, const std::string& file, std::int32
                               // Never thrown back into the shell call: the request was taken.
                               ErrorRecord error;
                               const bool started = takeResult(result, &error);
-                              if (done) {
-                                  skipOnError([&] { done(started, error); });
-                              }
+                              tell(done, started, error);
                           });
     } catch (...) {
-        tell(false, callFailure(std::current_exception()));
+        tell(done, false, callFailure(std::current_exception()));
     }
 }
-
-namespace {
-
-bool takeResult(std::intptr_t result, ErrorRecord* error) noexcept {
-    // The full width of the result decides: on 64-bit Windows a success value
-    // is never cut down to a failure code.
-    if (result < 0 || result > 32) {
-        return true;
-    }
-    if (error != nullptr) {
-        const auto r = static_cast<std::int32_t>(result);
-        ErrorRecord rec;
-        if (!skipOnError([&] { rec = shellErrorRecord(r); })) {
-            // Only memory exhaustion gets here; the number still tells the cause.
-            const ShellFailure f = shellFailure(r);
-            rec.number = f.number != 0 ? f.number : kShellErrorBase + r;
-        }
-        *error = std::move(rec);
-    }
-    return false;
-}
-
-} // namespace
 
 } // namespace kesk

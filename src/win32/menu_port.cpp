@@ -27,39 +27,28 @@ void WorkQueue::post(std::function<void()> job) {
     // Jobs are rare: a thread runs them while there are any and then ends, rather than
     // holding its stack for the life of the process.
     try {
-        std::thread([shared = shared_] {
-            for (;;) {
-                std::function<void()> next;
-                {
-                    const std::lock_guard<std::mutex> lock(shared->mutex);
-                    if (shared->stop || shared->jobs.empty()) {
-                        shared->running = false;
-                        return;
-                    }
-                    next = std::move(shared->jobs.front());
-                    shared->jobs.pop_front();
-                }
-                try {
-                    next();
-                } catch (...) {
-                    // A job's failure is its own; the queue goes on.
-                }
-            }
-        }).detach();
+        std::thread([shared = shared_] { drain(*shared); }).detach();
     } catch (...) {
-        // Without a thread, the jobs run where they are posted.
-        std::deque<std::function<void()>> now;
+        drain(*shared_); // without a thread, the jobs run where they are posted
+    }
+}
+
+void WorkQueue::drain(Shared& shared) noexcept {
+    for (;;) {
+        std::function<void()> next;
         {
-            const std::lock_guard<std::mutex> lock(shared_->mutex);
-            shared_->running = false;
-            now.swap(shared_->jobs);
-        }
-        for (auto& j : now) {
-            try {
-                j();
-            } catch (...) {
-                // As on the thread: a job's failure is its own.
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            if (shared.stop || shared.jobs.empty()) {
+                shared.running = false;
+                return;
             }
+            next = std::move(shared.jobs.front());
+            shared.jobs.pop_front();
+        }
+        try {
+            next();
+        } catch (...) {
+            // A job's failure is its own; the queue goes on.
         }
     }
 }

@@ -37,6 +37,8 @@ class WorkQueue {
         bool running = false; // a thread is taking the jobs
         bool stop = false;
     };
+    // Runs the jobs until there are none (or the queue went), then lets `running` go.
+    static void drain(Shared& shared) noexcept;
     std::shared_ptr<Shared> shared_;
 };
 
